@@ -65,8 +65,8 @@ int ParseArgumentObject(std::string_view text, Json::Value& object) {
     std::string errors;
     bool parsed = false;
     try {
-        parsed = !text.empty() &&
-                 reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+        parsed =
+            !text.empty() && reader->parse(text.data(), text.data() + text.size(), &root, &errors);
     } catch (const std::exception&) {
         parsed = false;  // the depth limit is reported by an exception
     }

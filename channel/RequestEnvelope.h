@@ -23,9 +23,9 @@ std::string ReadCallbackName(const CHttpRequest& request);
 
 // Results of parsing the arguments of a method.
 constexpr int kArgsOk = 0;
-constexpr int kArgsNotJson = -1;        // not JSON at all (an empty text included)
-constexpr int kArgsNotArray = -2;       // JSON, but neither an array nor null
-constexpr int kArgsMissingField = -3;   // a required field is empty after reading
+constexpr int kArgsNotJson = -1;       // not JSON at all (an empty text included)
+constexpr int kArgsNotArray = -2;      // JSON, but neither an array nor null
+constexpr int kArgsMissingField = -3;  // a required field is empty after reading
 
 // Parses `[{...}]` and hands back the first element's object (an empty object
 // for null, for an empty array or when the first element is not an object).

@@ -219,12 +219,16 @@ bool IsWellFormedUtf8(std::string_view text) {
             extra = 1;
         } else if (c >= 0xE0 && c <= 0xEF) {
             extra = 2;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
+            if (c == 0xE0)
+                low = 0xA0;
+            if (c == 0xED)
+                high = 0x9F;
         } else if (c >= 0xF0 && c <= 0xF4) {
             extra = 3;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
+            if (c == 0xF0)
+                low = 0x90;
+            if (c == 0xF4)
+                high = 0x8F;
         } else {
             return false;
         }
@@ -294,19 +298,33 @@ std::string AnsiCodePage() {
     return g_codePage;
 }
 
-bool AnsiIsUtf8() { return NameIsUtf8(AnsiCodePage()); }
+bool AnsiIsUtf8() {
+    return NameIsUtf8(AnsiCodePage());
+}
 
-std::string AnsiToUtf8(std::string_view ansi) { return Recode(ansi, AnsiCodePage(), kUtf8Name); }
+std::string AnsiToUtf8(std::string_view ansi) {
+    return Recode(ansi, AnsiCodePage(), kUtf8Name);
+}
 
-std::string Utf8ToAnsi(std::string_view utf8) { return Recode(utf8, kUtf8Name, AnsiCodePage()); }
+std::string Utf8ToAnsi(std::string_view utf8) {
+    return Recode(utf8, kUtf8Name, AnsiCodePage());
+}
 
-std::string WideToAnsi(std::u16string_view wide) { return Encode(wide, AnsiCodePage()); }
+std::string WideToAnsi(std::u16string_view wide) {
+    return Encode(wide, AnsiCodePage());
+}
 
-std::string WideToUtf8(std::u16string_view wide) { return Encode(wide, kUtf8Name); }
+std::string WideToUtf8(std::u16string_view wide) {
+    return Encode(wide, kUtf8Name);
+}
 
-std::u16string Utf8ToWide(std::string_view utf8) { return Decode(utf8, kUtf8Name); }
+std::u16string Utf8ToWide(std::string_view utf8) {
+    return Decode(utf8, kUtf8Name);
+}
 
-std::u16string AnsiToWide(std::string_view ansi) { return Decode(ansi, AnsiCodePage()); }
+std::u16string AnsiToWide(std::string_view ansi) {
+    return Decode(ansi, AnsiCodePage());
+}
 
 int Utf8ToAnsiBuffer(const char* utf8, char* buffer, int size) {
     return IntoBuffer(utf8, buffer, size, &Utf8ToAnsi);

@@ -43,7 +43,9 @@ std::vector<std::string> Components(std::string_view path) {
     return kept;
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 bool IsDirectory(const std::string& path) {
     struct stat info {};
@@ -58,10 +60,9 @@ bool IsDirectoryWritable(const std::string& directory) {
     if (!base.empty() && !IsSeparator(base.back())) {
         base += '/';
     }
-    std::string name = FormatString("%stmpfn.%u.%u.%u.test", base.c_str(),
-                                    static_cast<unsigned>(time(nullptr)),
-                                    static_cast<unsigned>(getpid()),
-                                    static_cast<unsigned>(random()));
+    std::string name =
+        FormatString("%stmpfn.%u.%u.%u.test", base.c_str(), static_cast<unsigned>(time(nullptr)),
+                     static_cast<unsigned>(getpid()), static_cast<unsigned>(random()));
     // O_EXCL: never truncate or remove a file that happens to have this name.
     int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
     if (fd < 0) {

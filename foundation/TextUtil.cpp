@@ -14,7 +14,9 @@ constexpr int64_t kMegaByte = 1024 * kKiloByte;
 constexpr int64_t kGigaByte = 1024 * kMegaByte;
 constexpr int64_t kLargestShownSize = 4294967295LL;
 
-bool IsTrimmed(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsTrimmed(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 }  // namespace
 
@@ -165,8 +167,8 @@ std::string TimestampText() {
     tm local{};
     localtime_r(&now.tv_sec, &local);
     return FormatString("%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
-                        local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                        local.tm_sec, static_cast<int>(now.tv_usec / 1000));
+                        local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                        static_cast<int>(now.tv_usec / 1000));
 }
 
 std::u16string FormatSize(int64_t bytes) {

@@ -38,13 +38,23 @@ std::string FormatStringV(const char* format, va_list args);
 // text is formatted as UTF-8, so widths and precisions of "%s" count bytes.
 namespace format_detail {
 std::string Unchecked(const char* format, ...);
-inline std::string Hold(const std::u16string& text) { return WideToUtf8(text); }
-inline std::string Hold(const char16_t* text) { return text ? WideToUtf8(text) : "(null)"; }
+inline std::string Hold(const std::u16string& text) {
+    return WideToUtf8(text);
+}
+inline std::string Hold(const char16_t* text) {
+    return text ? WideToUtf8(text) : "(null)";
+}
 template <typename T>
-T Hold(T value) { return value; }
-inline const char* Pass(const std::string& held) { return held.c_str(); }
+T Hold(T value) {
+    return value;
+}
+inline const char* Pass(const std::string& held) {
+    return held.c_str();
+}
 template <typename T>
-T Pass(T value) { return value; }
+T Pass(T value) {
+    return value;
+}
 }  // namespace format_detail
 
 template <typename... Args>

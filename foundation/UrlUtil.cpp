@@ -9,7 +9,9 @@ bool IsAsciiAlnum(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-bool IsWhiteSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsWhiteSpace(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 void AppendEscaped(std::string& out, unsigned char c) {
     out += '%';

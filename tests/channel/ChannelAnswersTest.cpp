@@ -10,15 +10,18 @@ namespace {
 TEST(ChannelAnswers, SuccessAndFailureTexts) {
     EXPECT_EQ(SuccessAnswer("cb"),
               R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":"2.3.1.17"}]))");
-    EXPECT_EQ(FailureAnswer(kMsgJsonError, "callback"),
-              R"(callback([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
+    EXPECT_EQ(
+        FailureAnswer(kMsgJsonError, "callback"),
+        R"(callback([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
 }
 
 TEST(ChannelAnswers, StatusAnswersAreObjectsWithAResultArray) {
-    EXPECT_EQ(ExamStatusAnswer(1, "cb"),
-              R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"examStatus":"1"}],"version":"2.3.1.17"}))");
-    EXPECT_EQ(LearningStatusAnswer(false, "cb"),
-              R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"learningStatus":"0"}],"version":"2.3.1.17"}))");
+    EXPECT_EQ(
+        ExamStatusAnswer(1, "cb"),
+        R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"examStatus":"1"}],"version":"2.3.1.17"}))");
+    EXPECT_EQ(
+        LearningStatusAnswer(false, "cb"),
+        R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"learningStatus":"0"}],"version":"2.3.1.17"}))");
     EXPECT_EQ(LearningStatusAnswer(true, "").rfind("callback({", 0), 0u);
     EXPECT_NE(ExamStatusAnswer(2, "cb").find(R"("examStatus":"2")"), std::string::npos);
 }

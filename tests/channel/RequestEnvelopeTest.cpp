@@ -19,7 +19,8 @@ TEST(RequestEnvelope, ArgumentsFallBackToTheMisspelledParameter) {
     EXPECT_EQ(ReadRequestArgs(request), json);
 
     // Both present: the correct spelling wins.
-    request = Request("requestargs=" + UrlEncodeQuery("[1]") + "&RequstArgs=" + UrlEncodeQuery(json));
+    request =
+        Request("requestargs=" + UrlEncodeQuery("[1]") + "&RequstArgs=" + UrlEncodeQuery(json));
     EXPECT_EQ(ReadRequestArgs(request), "[1]");
 
     EXPECT_EQ(ReadRequestArgs(Request("MethodName=x")), "");
@@ -64,7 +65,8 @@ TEST(RequestEnvelope, OnlyStringsAreRead) {
     Json::Value object;
     ASSERT_EQ(ParseArgumentObject(R"([{"s":"v","n":5,"b":true,"o":{},"a":[],"z":null,
         "t1":"TRUE","t2":"Yes","t3":"1","f1":"no","f2":"","f3":"true ",
-        "i1":"42abc","i2":" -7","i3":"x","i4":"99999999999"}])", object),
+        "i1":"42abc","i2":" -7","i3":"x","i4":"99999999999"}])",
+                                  object),
               kArgsOk);
     std::string text = "default";
     ReadText(object, "s", text);

@@ -60,8 +60,12 @@ TEST_P(CodePageTest, EmptyAndAsciiTextPassUnchanged) {
 
 TEST_P(CodePageTest, UndecodableBytesBecomeOneQuestionMarkEach) {
     // 0xFF is not a character in either code page, nor in UTF-8.
-    EXPECT_EQ(AnsiToUtf8("a\xFF" "b"), "a?b");
-    EXPECT_EQ(Utf8ToWide("a\xFF" "b"), u"a?b");
+    EXPECT_EQ(AnsiToUtf8("a\xFF"
+                         "b"),
+              "a?b");
+    EXPECT_EQ(Utf8ToWide("a\xFF"
+                         "b"),
+              u"a?b");
     EXPECT_EQ(Utf8ToAnsi("x\xC3"), "x?");  // cut inside a sequence
     // A lone surrogate has no encoding anywhere.
     std::u16string lone = u"a";
@@ -135,7 +139,8 @@ TEST(CodePage, SingleByteCodePagesGrowWithoutLimit) {
     std::string before = AnsiCodePage();
     ASSERT_TRUE(SetAnsiCodePage("CP1252"));
     std::string euros;
-    for (int i = 0; i < 300; ++i) euros += "\xE2\x82\xAC";
+    for (int i = 0; i < 300; ++i)
+        euros += "\xE2\x82\xAC";
     EXPECT_EQ(ToUtf8IfNeeded(std::string(300, '\x80')), euros);
     EXPECT_EQ(Utf8ToAnsi(euros), std::string(300, '\x80'));
     SetAnsiCodePage(before);
@@ -147,9 +152,9 @@ TEST(IsUtf8, NeedsAHighByteAndCompleteSequences) {
     EXPECT_TRUE(IsUtf8("\xC3\xA9"));
     EXPECT_TRUE(IsUtf8("caf\xC3\xA9"));
     EXPECT_FALSE(IsUtf8("\xE9"));
-    EXPECT_FALSE(IsUtf8("\xC3\xA9\xC3"));        // cut short
-    EXPECT_FALSE(IsUtf8("\xC3\x41"));            // not a continuation byte
-    EXPECT_FALSE(IsUtf8("\xA9"));                // continuation with no lead
+    EXPECT_FALSE(IsUtf8("\xC3\xA9\xC3"));  // cut short
+    EXPECT_FALSE(IsUtf8("\xC3\x41"));      // not a continuation byte
+    EXPECT_FALSE(IsUtf8("\xA9"));          // continuation with no lead
     EXPECT_TRUE(IsUtf8(kChineseUtf8));
     EXPECT_FALSE(IsUtf8(kChineseGbk));
     EXPECT_TRUE(IsUtf8(kEmojiUtf8));
@@ -195,11 +200,16 @@ bool HasLooseOnlyForm(const std::string& bytes) {
     for (size_t i = 0; i < bytes.size(); ++i) {
         unsigned char c = bytes[i];
         unsigned char next = i + 1 < bytes.size() ? bytes[i + 1] : 0;
-        if (c == 0xC0 || c == 0xC1 || c >= 0xF5) return true;
-        if (c == 0xE0 && next >= 0x80 && next <= 0x9F) return true;
-        if (c == 0xED && next >= 0xA0 && next <= 0xBF) return true;
-        if (c == 0xF0 && next >= 0x80 && next <= 0x8F) return true;
-        if (c == 0xF4 && next >= 0x90 && next <= 0xBF) return true;
+        if (c == 0xC0 || c == 0xC1 || c >= 0xF5)
+            return true;
+        if (c == 0xE0 && next >= 0x80 && next <= 0x9F)
+            return true;
+        if (c == 0xED && next >= 0xA0 && next <= 0xBF)
+            return true;
+        if (c == 0xF0 && next >= 0x80 && next <= 0x8F)
+            return true;
+        if (c == 0xF4 && next >= 0x90 && next <= 0xBF)
+            return true;
     }
     return false;
 }
@@ -207,9 +217,9 @@ bool HasLooseOnlyForm(const std::string& bytes) {
 TEST(IsUtf8, AgreesWithIconvWhereBothDefinitionsMeetOnRandomBytes) {
     // Bytes drawn from classes so that valid sequences turn up often: ASCII,
     // continuation bytes and the lead bytes of every length.
-    const std::vector<std::pair<int, int>> classes = {
-        {0x01, 0x7F}, {0x80, 0xBF}, {0x80, 0xBF}, {0xC0, 0xDF}, {0xE0, 0xEF}, {0xF0, 0xF7},
-        {0xF8, 0xFF}, {0x00, 0xFF}};
+    const std::vector<std::pair<int, int>> classes = {{0x01, 0x7F}, {0x80, 0xBF}, {0x80, 0xBF},
+                                                      {0xC0, 0xDF}, {0xE0, 0xEF}, {0xF0, 0xF7},
+                                                      {0xF8, 0xFF}, {0x00, 0xFF}};
     const uint32_t seed = std::random_device{}();
     std::mt19937 random(seed);
     std::uniform_int_distribution<size_t> lengths(1, 12);
@@ -227,7 +237,8 @@ TEST(IsUtf8, AgreesWithIconvWhereBothDefinitionsMeetOnRandomBytes) {
         bool loose = IsUtf8(bytes);
         bool standard = IconvAcceptsUtf8(cd, bytes);
         bool hasHighByte = false;
-        for (char c : bytes) hasHighByte |= static_cast<unsigned char>(c) >= 0x80;
+        for (char c : bytes)
+            hasHighByte |= static_cast<unsigned char>(c) >= 0x80;
         SCOPED_TRACE("seed " + std::to_string(seed));
         if (!hasHighByte) {
             // Pure ASCII: valid UTF-8, yet deliberately not "UTF-8" here.

@@ -16,8 +16,7 @@ TEST(UrlUtil, UrlEncodeKeepsUnreservedAndSpellsSpacesAsPercent20) {
 TEST(UrlUtil, UrlEncodeQueryHasItsOwnKeptSet) {
     EXPECT_EQ(UrlEncodeQuery("a,b-c.d:e_f|g"), "a,b-c.d:e_f|g");
     EXPECT_EQ(UrlEncodeQuery("a b~/"), "a%20b%7E%2F");
-    EXPECT_EQ(UrlEncodeQuery("[{\"k\":\"\xE4\xB8\xAD\"}]"),
-              "%5B%7B%22k%22:%22%E4%B8%AD%22%7D%5D");
+    EXPECT_EQ(UrlEncodeQuery("[{\"k\":\"\xE4\xB8\xAD\"}]"), "%5B%7B%22k%22:%22%E4%B8%AD%22%7D%5D");
 }
 
 struct Split {

@@ -76,12 +76,14 @@ TEST(XmlElement, ConvertsToTheCodePageOnlyWhenDeclaredNearTheStart) {
     // Starting at character 37 still counts; at 38 it is too late and the
     // bytes stay as they are.
     cursor = 0;
-    std::string edge = "<?xml version=\"1.0\"                  encoding=\"utf-8\"?><R>" + utf8 + "</R>";
+    std::string edge =
+        "<?xml version=\"1.0\"                  encoding=\"utf-8\"?><R>" + utf8 + "</R>";
     ASSERT_EQ(edge.find("encoding"), 37u);
     EXPECT_EQ(ReadXmlElement(cursor, "R", edge, out), 0);
     EXPECT_EQ(out, gbk);
     cursor = 0;
-    std::string late = "<?xml version=\"1.0\"                   encoding=\"utf-8\"?><R>" + utf8 + "</R>";
+    std::string late =
+        "<?xml version=\"1.0\"                   encoding=\"utf-8\"?><R>" + utf8 + "</R>";
     ASSERT_EQ(late.find("encoding"), 38u);
     EXPECT_EQ(ReadXmlElement(cursor, "R", late, out), 0);
     EXPECT_EQ(out, utf8);
