@@ -41,6 +41,7 @@ uint32_t CChannelSever::StartChannel(const std::string& ip, int port) {
         return 0;
     }
     m_listening = true;
+    LOG_INFO("ChannelServer listen on %s:%d.", ip.c_str(), port);
     m_listenThread = std::thread(&CChannelSever::ListenLoop, this);
     return 0;
 }

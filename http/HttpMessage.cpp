@@ -20,8 +20,15 @@ std::string TrimHttp(std::string_view text) {
 
 int SetHeaderIn(HeaderMap& headers, const std::string& name, const std::string& value) {
     std::string key = TrimHttp(name);
-    if (key.empty() || key.find_first_of(": ") != std::string::npos) {
+    if (key.empty()) {
         return -1;
+    }
+    // Besides ":" and spaces, no control character may stand in a name: a CR
+    // or LF there would end the header line and let the name forge others.
+    for (unsigned char c : key) {
+        if (c == ':' || c <= ' ' || c == 0x7F) {
+            return -1;
+        }
     }
     std::string clean = TrimHttp(value);
     for (char& c : clean) {

@@ -121,6 +121,8 @@ TEST(HttpRequestParse, HeadersSetByCodeCannotSplitLines) {
     EXPECT_EQ(request.SetHeader("Bad Name", "x"), -1);
     EXPECT_EQ(request.SetHeader("Bad:Name", "x"), -1);
     EXPECT_EQ(request.SetHeader("  ", "x"), -1);
+    EXPECT_EQ(request.SetHeader("X-A\r\nSet-Cookie", "x"), -1);  // no forged lines
+    EXPECT_EQ(request.SetHeader("X\tA", "x"), -1);
     EXPECT_EQ(request.headers.count("Bad Name"), 0u);
     std::string value = "kept";
     EXPECT_EQ(request.GetHeader("x-note", value), -1);  // names are case-sensitive

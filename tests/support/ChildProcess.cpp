@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -152,4 +153,23 @@ int FreeLocalPort() {
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     close(fd);
     return ntohs(address.sin_port);
+}
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        return out;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
+        out.append(buffer, n);
+    }
+    pclose(pipe);
+    return out;
+}
+
+bool HaveProgram(const std::string& name) {
+    return !RunCommand("command -v " + name + " 2>/dev/null").empty();
 }

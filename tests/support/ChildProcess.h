@@ -48,5 +48,9 @@ private:
     std::string m_output;
 };
 
+// Runs a shell command and returns its standard output.
+std::string RunCommand(const std::string& command);
+bool HaveProgram(const std::string& name);
+
 // A TCP port on 127.0.0.1 that was free a moment ago.
 int FreeLocalPort();
