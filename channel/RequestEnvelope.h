@@ -15,6 +15,11 @@ constexpr const char* kParamRequestArgs = "RequestArgs";
 // Older pages spell it this way; read when RequestArgs is empty or absent.
 constexpr const char* kParamRequestArgsOld = "RequstArgs";
 constexpr const char* kParamCallback = "CallbackFunc";
+// Parameters of single methods.
+constexpr const char* kParamStatus = "Status";    // UpdatePaperDownloadStatus, integer
+constexpr const char* kParamFileCache = "param";  // FileCache, integer
+constexpr const char* kParamErrCode = "errCode";  // CameraControl, text read with atoi
+constexpr const char* kParamWebAddr = "webAddr";  // CheckUpdate, text, percent-decoded
 
 // The JSON arguments text of the request (RequestArgs, else RequstArgs).
 std::string ReadRequestArgs(const CHttpRequest& request);

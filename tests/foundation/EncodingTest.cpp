@@ -105,6 +105,10 @@ TEST_P(CodePageTest, BufferFormsReportLengthsWithTheTerminator) {
 }
 
 TEST_P(CodePageTest, ConditionalConversionsFollowIsUtf8) {
+    // The test itself does not depend on the code page.
+    EXPECT_TRUE(IsUtf8(kChineseUtf8));
+    EXPECT_FALSE(IsUtf8(kChineseGbk));
+    EXPECT_FALSE(IsUtf8("plain ascii"));
     // Pure ASCII reads the same everywhere: left alone both ways.
     EXPECT_EQ(ToUtf8IfNeeded("plain ascii"), "plain ascii");
     EXPECT_EQ(ToAnsiIfUtf8("plain ascii"), "plain ascii");
