@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/registry/Registry.h"
+
 namespace {
 
 std::string UserDataHome() {
@@ -26,7 +28,12 @@ std::vector<std::string> DataPathCandidates() {
     if (const char* forced = std::getenv(kDataPathOverride); forced && *forced) {
         return {forced};
     }
-    std::vector<std::string> candidates{kMachineDataPath};
+    std::vector<std::string> candidates;
+    std::string registered;
+    if (RegReadString(kProductRegistryKey, kDataPathValue, registered) == 0 && !registered.empty()) {
+        candidates.push_back(registered);
+    }
+    candidates.push_back(kMachineDataPath);
     std::string user = UserDataHome();
     if (!user.empty()) {
         candidates.push_back(user + "/" + kUserDataSuffix);
