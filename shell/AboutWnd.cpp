@@ -2,14 +2,14 @@
 
 #include <QLabel>
 
-#include "shell/Language.h"
+#include "shell/config/StringTable.h"
 #include "shell/MainFrame.h"
 #include "ui/MessageHub.h"
 
 void CAboutWnd::InitAfterCreate() {
     SetControlImage("about_logo", "logo.png");
     if (auto* text = FindControl<QLabel>("about_text")) {
-        text->setText(LookupText("STR_WINDOW_TITLE") + "\n" + CMainFrame::VersionText());
+        text->setText(StringTable::Text("STR_WINDOW_TITLE") + "\n" + CMainFrame::VersionText());
     }
 }
 

@@ -9,7 +9,8 @@
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "platform/paths/DataPaths.h"
-#include "shell/Language.h"
+#include "shell/config/StringTable.h"
+#include "ui/SkinStore.h"
 
 namespace {
 
@@ -44,7 +45,9 @@ int InitClient() {
     if (g_initialised) {
         return 0;
     }
-    if (!InitLanguage()) {
+    if (!StringTable::Init([](std::string& bytes) {
+            return SkinStore::Instance().Read(StringTable::kFileName, bytes);
+        })) {
         LOG_INFO("init language fail");
         return -1;
     }

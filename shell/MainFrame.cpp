@@ -11,7 +11,7 @@
 #include "channel/Answer.h"
 #include "foundation/ClientLog.h"
 #include "shell/AboutWnd.h"
-#include "shell/Language.h"
+#include "shell/config/StringTable.h"
 #include "ui/MenuWnd.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
@@ -71,7 +71,7 @@ void CMainFrame::InitAfterCreate() {
     }
     SetTimer(kUserCheckTimer, kUserCheckIntervalMs);
 
-    QString title = LookupText("STR_WINDOW_TITLE");
+    QString title = StringTable::Text("STR_WINDOW_TITLE");
     if (auto* label = FindControl<QLabel>("main_title")) {
         label->setText(title);
     }
@@ -153,7 +153,7 @@ void CMainFrame::MinimizeToTray() {
                 });
     }
     m_tray->setIcon(QIcon(LoadImage(kTrayIconImage)));
-    m_tray->setToolTip(LookupText("STR_TRAY_TIP"));
+    m_tray->setToolTip(StringTable::Text("STR_TRAY_TIP"));
     m_tray->show();
     ShowWindow(false);
 }

@@ -42,11 +42,14 @@ private:
 }  // namespace
 
 void InstallWindowMessageFilter(WindowMessageHandler handler) {
-    auto* x11 = qApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11) {
+    if (!qGuiApp || QGuiApplication::platformName() != "xcb") {
         return;
     }
-    xcb_connection_t* connection = x11->connection();
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) {
+        return;
+    }
     const char* name = kWindowMessageAtom;
     xcb_intern_atom_cookie_t cookie =
         xcb_intern_atom(connection, 0, static_cast<uint16_t>(strlen(name)), name);
