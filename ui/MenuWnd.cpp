@@ -1,6 +1,10 @@
 #include "ui/MenuWnd.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "ui/MessageHub.h"
 
@@ -51,7 +55,15 @@ QPoint CMenuWnd::Placement(QPoint cursor, QSize size, int placement) {
 void CMenuWnd::InitAfterCreate() {
     if (QWidget* root = GetWidget()) {
         root->adjustSize();
-        root->move(Placement(QCursor::pos(), root->size(), m_placement));
+        QPoint cursor = QCursor::pos();
+        QPoint corner = Placement(cursor, root->size(), m_placement);
+        // A menu opened near a screen edge (the tray's corner) stays on screen.
+        if (QScreen* screen = QGuiApplication::screenAt(cursor)) {
+            QRect area = screen->geometry();
+            corner.setX(std::clamp(corner.x(), area.left(), area.right() - root->width() + 1));
+            corner.setY(std::clamp(corner.y(), area.top(), area.bottom() - root->height() + 1));
+        }
+        root->move(corner);
     }
 }
 
