@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -99,9 +102,26 @@ std::string X11Session::Run(const std::vector<std::string>& argv, int* status) {
     close(out[1]);
     std::string text;
     if (spawned == 0) {
+        // A tool that hangs (a window that never becomes active under
+        // --sync) must fail the test, not stall it until ctest's time-out.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kToolTimeoutMs);
         char buffer[4096];
-        ssize_t n;
-        while ((n = read(out[0], buffer, sizeof(buffer))) > 0) {
+        while (true) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd ready{out[0], POLLIN, 0};
+            if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) == 0) {
+                kill(pid, SIGKILL);
+                break;
+            }
+            ssize_t n = read(out[0], buffer, sizeof(buffer));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
             text.append(buffer, static_cast<size_t>(n));
         }
         int wstatus = 0;

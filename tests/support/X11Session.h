@@ -27,6 +27,8 @@ public:
     // Patient limits: an X server on a loaded CI machine can be slow.
     static constexpr int kWaitMs = 20000;
     static constexpr int kPollMs = 100;
+    // One run of an X tool; a tool still running then is killed.
+    static constexpr int kToolTimeoutMs = 15000;
 
     // Reads the session's display (":N") from the fixture's state folder
     // ($QORVANE_XSESSION_DIR, else the build tree's xsession/) and puts it
@@ -74,6 +76,7 @@ public:
     static bool WaitForTrayIcon(int pid, bool docked, int timeoutMs = kWaitMs);
 
     // Runs a program (no shell) and gives its standard output; *status gets
-    // its exit status (-1 when it could not run).
+    // its exit status (-1 when it could not run or was killed after
+    // kToolTimeoutMs).
     static std::string Run(const std::vector<std::string>& argv, int* status = nullptr);
 };
