@@ -63,10 +63,10 @@ TEST_F(XSession, WindowIsFoundScreenshotAndClosedByKey) {
 TEST_F(XSession, TrayIconDocksInTheTrayHost) {
     const std::string icon = X11Session::OutputFolder() + "/icon.png";
     int status = -1;
-    X11Session::Run({"convert", "-size",
-                     std::to_string(kTrayIconSize) + "x" + std::to_string(kTrayIconSize),
-                     "xc:#d9432f", icon},
-                    &status);
+    X11Session::Run(
+        {"convert", "-size", std::to_string(kTrayIconSize) + "x" + std::to_string(kTrayIconSize),
+         "xc:#d9432f", icon},
+        &status);
     ASSERT_EQ(status, 0);
 
     const std::string title = "tray fixture " + std::to_string(getpid());

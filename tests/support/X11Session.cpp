@@ -246,8 +246,7 @@ bool X11Session::Geometry(unsigned long window, int& x, int& y, int& width, int&
 }
 
 bool X11Session::IsViewable(unsigned long window) {
-    return Run({"xwininfo", "-id", Hex(window)}).find("Map State: IsViewable") !=
-           std::string::npos;
+    return Run({"xwininfo", "-id", Hex(window)}).find("Map State: IsViewable") != std::string::npos;
 }
 
 std::string X11Session::ActiveWindowTitle() {

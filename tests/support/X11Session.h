@@ -41,7 +41,8 @@ public:
     static std::vector<X11Window> Windows();
     // The first window whose title is exactly `title`.
     static std::optional<X11Window> FindWindow(const std::string& title);
-    static std::optional<X11Window> WaitForWindow(const std::string& title, int timeoutMs = kWaitMs);
+    static std::optional<X11Window> WaitForWindow(const std::string& title,
+                                                  int timeoutMs = kWaitMs);
     static bool WaitForWindowGone(const std::string& title, int timeoutMs = kWaitMs);
     // Windows of a process, managed or not (menus and popups included).
     static std::vector<unsigned long> WindowsOfPid(int pid);
