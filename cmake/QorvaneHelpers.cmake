@@ -16,3 +16,20 @@ function(qorvane_test)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "QORVANE_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
 endfunction()
+
+# qorvane_gui_test(NAME name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s])
+# A test that needs the private X session: it requires the "xsession" fixture
+# (tests/gui), carries the label gui, and holds the session alone while it
+# runs, because windows, focus and screenshots of two tests would mix.
+function(qorvane_gui_test)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    qorvane_test(NAME ${T_NAME} SOURCES ${T_SOURCES} LIBS ${T_LIBS} qv_test_x11
+                 LABELS gui ${T_LABELS} TIMEOUT ${T_TIMEOUT})
+    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED xsession RESOURCE_LOCK xsession)
+    set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT
+                 "QORVANE_XSESSION_DIR=${CMAKE_BINARY_DIR}/xsession"
+                 "QORVANE_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output")
+endfunction()

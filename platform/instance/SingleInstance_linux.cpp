@@ -46,7 +46,9 @@ std::string SingleInstance::LockDirectory() {
     return OwnPrivateFolder(fallback) ? fallback : std::string();
 }
 
-SingleInstance::~SingleInstance() { Release(); }
+SingleInstance::~SingleInstance() {
+    Release();
+}
 
 SingleInstance::Result SingleInstance::Acquire(const std::string& name) {
     if (m_fd >= 0) {

@@ -27,5 +27,5 @@ int ProfileReadInt(const std::string& section, const std::string& key, int defau
 
 // true on success. Section and key must be non-empty and free of line breaks,
 // "]" in the section and "=" in the key; the text must be free of line breaks.
-bool ProfileWriteString(const std::string& section, const std::string& key,
-                        const std::string& text, const std::string& path);
+bool ProfileWriteString(const std::string& section, const std::string& key, const std::string& text,
+                        const std::string& path);

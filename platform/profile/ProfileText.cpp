@@ -7,7 +7,9 @@ namespace {
 constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 constexpr size_t kUtf8BomSize = 3;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string Trim(const std::string& text) {
     size_t begin = 0;
@@ -109,7 +111,7 @@ bool ProfileText::FindSection(const std::string& section, size_t& header, size_t
 }
 
 std::optional<size_t> ProfileText::FindKeyLine(size_t begin, size_t end,
-                                                const std::string& key) const {
+                                               const std::string& key) const {
     const std::string wanted = Trim(key);
     for (size_t i = begin; i < end; ++i) {
         const std::string& line = m_lines[i];
@@ -191,7 +193,8 @@ int ProfileText::ParseLeadingInt(const std::string& text) {
         ++pos;
     }
     int base = 10;
-    if (pos + 1 < value.size() && value[pos] == '0' && (value[pos + 1] == 'x' || value[pos + 1] == 'X')) {
+    if (pos + 1 < value.size() && value[pos] == '0' &&
+        (value[pos + 1] == 'x' || value[pos + 1] == 'X')) {
         base = 16;
         pos += 2;
     }

@@ -169,8 +169,8 @@ int ProfileReadInt(const std::string& section, const std::string& key, int defau
     return ProfileText::ParseLeadingInt(value);
 }
 
-bool ProfileWriteString(const std::string& section, const std::string& key,
-                        const std::string& text, const std::string& path) {
+bool ProfileWriteString(const std::string& section, const std::string& key, const std::string& text,
+                        const std::string& path) {
     if (!ValidWrite(section, key, text) || path.empty()) {
         return false;
     }

@@ -6,7 +6,8 @@
 #include <mutex>
 
 bool StringTable::Load(const std::string& xml, const QString& language) {
-    QXmlStreamReader reader(QByteArray::fromRawData(xml.data(), static_cast<qsizetype>(xml.size())));
+    QXmlStreamReader reader(
+        QByteArray::fromRawData(xml.data(), static_cast<qsizetype>(xml.size())));
     QHash<QString, QString> texts;
     bool rootSeen = false;
     while (!reader.atEnd()) {
@@ -37,7 +38,9 @@ bool StringTable::Load(const std::string& xml, const QString& language) {
     return true;
 }
 
-QString StringTable::Lookup(const QString& id) const { return m_texts.value(id); }
+QString StringTable::Lookup(const QString& id) const {
+    return m_texts.value(id);
+}
 
 namespace {
 

@@ -8,11 +8,11 @@
 struct VersionSetting {
     static constexpr const char* kFileName = "versionSetting.ini";
 
-    bool FLV = false;           // [COURSE] FLV=0: FLV course support
-    bool Internet = true;       // [Internet] Allow=1: internet access allowed
-    bool AutoUpdate = true;     // [AutoUpdate] Allow=1: automatic update allowed
-    bool ProxyDetector = false; // [ProxyDetector] Allow=0: proxy detection allowed
-    bool AutoDelCache = true;   // [AutoDelCache] Allow=1: delete cached course files after use
+    bool FLV = false;            // [COURSE] FLV=0: FLV course support
+    bool Internet = true;        // [Internet] Allow=1: internet access allowed
+    bool AutoUpdate = true;      // [AutoUpdate] Allow=1: automatic update allowed
+    bool ProxyDetector = false;  // [ProxyDetector] Allow=0: proxy detection allowed
+    bool AutoDelCache = true;    // [AutoDelCache] Allow=1: delete cached course files after use
 
     // Reads the switches from the given file.
     static VersionSetting Load(const std::string& path);

@@ -173,8 +173,8 @@ TEST(Profile, ConcurrentWritersLoseNothing) {
             for (int t = 0; t < kThreads; ++t) {
                 threads.emplace_back([&, t] {
                     for (int k = 0; k < kKeys; ++k) {
-                        std::string key = "p" + std::to_string(p) + "t" + std::to_string(t) +
-                                          "k" + std::to_string(k);
+                        std::string key = "p" + std::to_string(p) + "t" + std::to_string(t) + "k" +
+                                          std::to_string(k);
                         if (!ProfileWriteString("S", key, std::to_string(k), path)) {
                             ok = false;
                         }

@@ -61,9 +61,15 @@ Holder StartHolder(const std::string& name) {
         SingleInstance instance;
         char state = '?';
         switch (instance.Acquire(name)) {
-            case SingleInstance::Result::Held: state = 'H'; break;
-            case SingleInstance::Result::HeldElsewhere: state = 'E'; break;
-            case SingleInstance::Result::Failed: state = 'F'; break;
+            case SingleInstance::Result::Held:
+                state = 'H';
+                break;
+            case SingleInstance::Result::HeldElsewhere:
+                state = 'E';
+                break;
+            case SingleInstance::Result::Failed:
+                state = 'F';
+                break;
         }
         if (write(up[1], &state, 1) != 1) {
             _exit(2);
