@@ -211,7 +211,8 @@ void WaveIn::Deliver(WaveBuffer* buffer) {
     }
 }
 
-// Reads what the device holds now, at most one buffer's room. Returns false when the device failed for
+// Reads everything the device held when called, buffer by buffer, so that a
+// late wake-up catches up at once. Returns false when the device failed for
 // good and capture has to end.
 bool WaveIn::ReadAvailable() {
     snd_pcm_t* pcm = Pcm(m_pcm);
@@ -223,8 +224,7 @@ bool WaveIn::ReadAvailable() {
     if (avail < 0) {
         return snd_pcm_recover(pcm, static_cast<int>(avail), 1) >= 0;
     }
-    // One read per turn, so that a stop request waits at most for one read.
-    if (avail > 0) {
+    while (avail > 0) {
         WaveBuffer* buffer = NextBuffer();
         uint8_t* target = m_scratch.data();
         size_t room = m_scratch.size();
@@ -235,7 +235,7 @@ bool WaveIn::ReadAvailable() {
         snd_pcm_uframes_t want = std::min<snd_pcm_uframes_t>(room / m_frameBytes,
                                                              static_cast<snd_pcm_uframes_t>(avail));
         snd_pcm_sframes_t frames = snd_pcm_readi(pcm, target, want);
-        if (frames == -EAGAIN) {
+        if (frames == -EAGAIN || frames == 0) {
             return true;
         }
         if (frames == -EPIPE) {
@@ -246,10 +246,11 @@ bool WaveIn::ReadAvailable() {
         if (frames < 0) {
             return snd_pcm_recover(pcm, static_cast<int>(frames), 1) >= 0;
         }
+        avail -= frames;
         size_t bytes = static_cast<size_t>(frames) * m_frameBytes;
         if (buffer == nullptr) {
             m_droppedBytes += bytes;
-            return true;
+            continue;
         }
         buffer->recorded += bytes;
         if (buffer->size - buffer->recorded < m_frameBytes) {
