@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
@@ -139,6 +140,40 @@ TEST(CLog, DropsLinesWhileTheCapIsPending) {
     EXPECT_LT(pending, CLog::kPendingLimit + 9100);
     EXPECT_EQ(-1, log.Error("still dropped"));
     EXPECT_EQ(pending, log.PendingSize());
+}
+
+TEST(CLog, ConcurrentWritersKeepWholeLinesAndLoseNone) {
+    TempDir dir;
+    std::string base = dir.file("many");
+    constexpr int kThreads = 4;
+    constexpr int kLines = 2000;
+    {
+        CLog log;
+        log.Open(base.c_str());
+        std::vector<std::thread> writers;
+        for (int t = 0; t < kThreads; ++t) {
+            writers.emplace_back([&log, t] {
+                for (int i = 0; i < kLines; ++i) {
+                    log.Write("writer %d line %d %s", t, i, "tail");
+                }
+            });
+        }
+        for (std::thread& w : writers) {
+            w.join();
+        }
+    }
+    std::string text = ReadWholeFile(base + "_0.log");
+    std::regex line("\\[[^\\]]+\\] writer (\\d) line (\\d+) tail\n");
+    int count = 0;
+    int next[kThreads] = {};
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it) {
+        int t = std::stoi((*it)[1]);
+        // Each writer's lines stay in its own order.
+        EXPECT_EQ(next[t], std::stoi((*it)[2]));
+        next[t] = std::stoi((*it)[2]) + 1;
+        ++count;
+    }
+    EXPECT_EQ(kThreads * kLines, count);
 }
 
 TEST(CLog, UnopenableFileFallsBackToStandardOutput) {
