@@ -50,11 +50,11 @@ int Start(snd_pcm_ioplug_t* io) {
     clock_gettime(CLOCK_MONOTONIC, &device->started);
     device->running = true;
     double period = static_cast<double>(io->period_size) / io->rate;
-    itimerspec spec{};
-    spec.it_interval.tv_sec = static_cast<time_t>(period);
-    spec.it_interval.tv_nsec = static_cast<long>((period - static_cast<double>(spec.it_interval.tv_sec)) * 1e9);
-    spec.it_value = spec.it_interval;
-    return timerfd_settime(device->timer, 0, &spec, nullptr) == 0 ? 0 : -errno;
+    itimerspec schedule{};
+    schedule.it_interval.tv_sec = static_cast<time_t>(period);
+    schedule.it_interval.tv_nsec = static_cast<long>((period - static_cast<double>(schedule.it_interval.tv_sec)) * 1e9);
+    schedule.it_value = schedule.it_interval;
+    return timerfd_settime(device->timer, 0, &schedule, nullptr) == 0 ? 0 : -errno;
 }
 
 int Stop(snd_pcm_ioplug_t* io) {
