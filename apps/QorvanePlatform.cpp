@@ -8,6 +8,7 @@
 
 #include "channel/ChannelServer.h"
 #include "foundation/ClientLog.h"
+#include "foundation/FileUtil.h"
 #include "platform/paths/DataPaths.h"
 
 namespace {
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
     std::string dataPath = ChooseDataPath();
     if (!dataPath.empty()) {
         std::string logDir = dataPath + "/log";
-        MakeDirectories(logDir);
+        MakeDirectoryTree(logDir);
         ClientLog::Instance().Open((logDir + "/QorvaneUI.log").c_str());
     }
     LOG_INFO("QorvanePlatform starting, data path \"%s\"", dataPath.c_str());

@@ -1,6 +1,6 @@
 #include "foundation/CLog.h"
 
-#include "foundation/LogTimestamp.h"
+#include "foundation/TextUtil.h"
 
 #include <sys/stat.h>
 
@@ -113,7 +113,7 @@ int CLog::Append(Level level, const char* format, va_list args) {
     }
     size_t before = m_pending.size();
     // The stamp is taken under the lock so that lines stay in time order.
-    m_pending += "[" + LogTimestamp() + "] ";
+    m_pending += "[" + TimestampText() + "] ";
     if (level == Level::Error) {
         m_pending += "Error:";
     } else if (level == Level::Debug) {

@@ -1,6 +1,6 @@
 #include "foundation/ClientLog.h"
 
-#include "foundation/LogTimestamp.h"
+#include "foundation/TextUtil.h"
 
 #include <sys/stat.h>
 
@@ -99,7 +99,7 @@ int ClientLog::WriteLine(Level level, const char* format, va_list args) {
     // The timestamp is taken under the lock so that lines stay in time order.
     std::string line;
     if (strcmp(message, "\n") != 0) {
-        line = "[" + LogTimestamp() + "] ";
+        line = "[" + TimestampText() + "] ";
         if (level == Level::Warning) {
             line += "Warning: ";
         } else if (level == Level::Error) {

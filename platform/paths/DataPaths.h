@@ -20,6 +20,3 @@ std::vector<std::string> DataPathCandidates();
 // The first candidate that exists or can be created and is writable; empty
 // when none is.
 std::string ChooseDataPath();
-
-// mkdir -p; true when the folder exists afterwards.
-bool MakeDirectories(const std::string& path);

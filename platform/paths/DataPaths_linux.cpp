@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 
+#include "foundation/FileUtil.h"
 #include "platform/registry/Registry.h"
 
 namespace {
@@ -41,15 +41,9 @@ std::vector<std::string> DataPathCandidates() {
     return candidates;
 }
 
-bool MakeDirectories(const std::string& path) {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    return std::filesystem::is_directory(path, error);
-}
-
 std::string ChooseDataPath() {
     for (const std::string& candidate : DataPathCandidates()) {
-        if (MakeDirectories(candidate) && access(candidate.c_str(), W_OK) == 0) {
+        if (MakeDirectoryTree(candidate) == 0 && IsDirectoryWritable(candidate)) {
             return candidate;
         }
     }
