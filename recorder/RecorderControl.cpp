@@ -1,6 +1,9 @@
 #include "recorder/RecorderControl.h"
 
+#include <signal.h>
+
 #include <cctype>
+#include <csignal>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,23 @@
 namespace {
 
 constexpr int kRequiredArguments = 3;
+// Signals that end a recording like the stop event does, so that the file is
+// finished rather than cut off with its sizes unwritten.
+constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void OnStopSignal(int) { g_stopSignal = 1; }
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: the wait has to return
+    for (int signal : kStopSignals) {
+        sigaction(signal, &action, nullptr);
+    }
+}
 constexpr char kModeRecord[] = "0";
 constexpr char kModePlay[] = "1";
 
@@ -61,6 +81,8 @@ int RunRecorder(int argc, char** argv) {
         CLog::Instance().Open(logBase);
     }
 
+    CatchStopSignals();
+
     SharedMemory shared;
     int err = shared.CreateOrOpen(kRecorderSharedMemoryName, kRecorderSharedMemorySize);
     if (err != 0) {
@@ -99,7 +121,7 @@ int RunRecorder(int argc, char** argv) {
     if (result == AudioRecorder::kStarted) {
         // Without a stop event the wait fails at once and the recording or
         // playback ends right here, with a complete file.
-        stop.Wait();
+        stop.Wait(g_stopSignal);
         recorder.StopRecording();
         recorder.StopPlayback();
     }

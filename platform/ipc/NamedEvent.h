@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <string>
 
 // A named auto-reset event shared between processes: Set() leaves it
@@ -8,7 +9,7 @@
 // signalled changes nothing. Results are 0 or the system error code.
 class NamedEvent {
 public:
-    enum class WaitResult { Signalled, TimedOut, Failed };
+    enum class WaitResult { Signalled, TimedOut, Failed, Cancelled };
 
     NamedEvent() = default;
     ~NamedEvent();
@@ -30,6 +31,9 @@ public:
     // at once, as a wait on an invalid handle does.
     WaitResult Wait();
     WaitResult Wait(std::chrono::milliseconds timeout);
+    // As Wait(), but a signal handler that sets `cancel` ends the wait (the
+    // handler must be installed without SA_RESTART).
+    WaitResult Wait(const volatile std::sig_atomic_t& cancel);
 
     static int Remove(const std::string& name);
 

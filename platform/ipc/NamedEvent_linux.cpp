@@ -90,6 +90,21 @@ NamedEvent::WaitResult NamedEvent::Wait() {
     return WaitResult::Signalled;
 }
 
+NamedEvent::WaitResult NamedEvent::Wait(const volatile std::sig_atomic_t& cancel) {
+    if (m_handle == nullptr) {
+        return WaitResult::Failed;
+    }
+    while (cancel == 0) {
+        if (sem_wait(Handle(m_handle)) == 0) {
+            return WaitResult::Signalled;
+        }
+        if (errno != EINTR) {
+            return WaitResult::Failed;
+        }
+    }
+    return WaitResult::Cancelled;
+}
+
 NamedEvent::WaitResult NamedEvent::Wait(std::chrono::milliseconds timeout) {
     if (m_handle == nullptr) {
         return WaitResult::Failed;

@@ -76,6 +76,7 @@ public:
         }
     }
     bool Started() const { return m_pid > 0; }
+    bool Signal(int signal) { return m_pid > 0 && kill(m_pid, signal) == 0; }
     // Waits for the exit; false when the process still runs after `limit`.
     bool WaitExit(std::chrono::milliseconds limit, int* status = nullptr) {
         pollfd fd{m_pidFd, POLLIN, 0};
@@ -342,6 +343,22 @@ TEST_F(RecorderProcessTest, WithoutAStopEventTheRecordingEndsAtOnceWithAComplete
     EXPECT_EQ(wav.fileSize - 8, wav.riffSize);
     EXPECT_EQ(wav.fileSize - 46, wav.dataSize);
     EXPECT_LT(wav.dataSize, static_cast<uint32_t>(kBytesPerSecond));
+}
+
+TEST_F(RecorderProcessTest, TerminationSignalFinishesTheFile) {
+    OpenControl();
+    std::string path = m_dir.file("take.wav");
+    Process recorder({kRecorder, "0", "12", path});
+    ASSERT_EQ("12|0", AwaitResult());
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(recorder.Signal(SIGTERM));
+    int status = -1;
+    ASSERT_TRUE(recorder.WaitExit(10s, &status));
+    EXPECT_EQ(0, status);
+    WavInfo wav = ReadWav(path);
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.fileSize - 46, wav.dataSize);
+    EXPECT_GT(wav.dataSize, 0u);
 }
 
 TEST_F(RecorderProcessTest, ControllerDrivesARecording) {
