@@ -76,9 +76,11 @@ int RunRecorder(int argc, char** argv) {
     if (argc - 1 < kRequiredArguments) {
         return 0;
     }
+    // Created before the recorder object so that it outlives it at exit.
+    CLog& log = CLog::Instance();
     const char* logBase = std::getenv(kRecorderLogEnvironment);
     if (logBase != nullptr && logBase[0] != '\0') {
-        CLog::Instance().Open(logBase);
+        log.Open(logBase);
     }
 
     CatchStopSignals();
