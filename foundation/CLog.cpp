@@ -1,0 +1,212 @@
+#include "foundation/CLog.h"
+
+#include "foundation/TextUtil.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace {
+
+long FileSize(FILE* file) {
+    struct stat st {};
+    if (fstat(fileno(file), &st) != 0) {
+        return 0;
+    }
+    return static_cast<long>(st.st_size);
+}
+
+}  // namespace
+
+CLog& CLog::Instance() {
+    static CLog log;
+    return log;
+}
+
+CLog::CLog() : CLog(Limits{}) {}
+
+CLog::CLog(Limits limits) : m_limits(limits) {}
+
+CLog::~CLog() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_writer.joinable()) {
+        m_writer.join();
+    }
+    std::lock_guard<std::mutex> guard(m_fileLock);
+    CloseFile();
+}
+
+std::string CLog::IndexFilePath() const {
+    return m_basePath + "_" + std::to_string(m_index) + ".log";
+}
+
+void CLog::CloseFile() {
+    if (m_file != nullptr && m_file != stdout) {
+        fclose(m_file);
+    }
+    m_file = stdout;
+    m_currentSize = 0;
+}
+
+// Opens the file of the current index; a file that cannot be opened sends the
+// log to standard output instead of stopping the program.
+void CLog::OpenIndexFile(const char* mode) {
+    CloseFile();
+    std::string path = IndexFilePath();
+    FILE* file = fopen(path.c_str(), mode);
+    if (file == nullptr) {
+        fprintf(stderr, "Open LOG %s failed.\n", path.c_str());
+        return;
+    }
+    m_file = file;
+    m_currentSize = FileSize(file);
+}
+
+void CLog::Open(const char* path) {
+    {
+        std::lock_guard<std::mutex> guard(m_fileLock);
+        CloseFile();
+        if (path == nullptr) {
+            m_basePath.clear();
+        } else {
+            m_basePath = path;
+            OpenIndexFile("a");
+        }
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_writer.joinable() && !m_stop) {
+        m_lastWrite = Clock::now();
+        m_writer = std::thread(&CLog::Run, this);
+    }
+}
+
+void CLog::SetLevel(int level) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_level = level;
+}
+
+size_t CLog::PendingSize() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_pending.size();
+}
+
+int CLog::Append(Level level, const char* format, va_list args) {
+    if (format == nullptr || format[0] == '\0') {
+        return 0;
+    }
+    if (level == Level::Debug) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_level > kDebugLevel) {
+            return 0;
+        }
+    }
+    char message[kMessageBufferSize];
+    vsnprintf(message, sizeof(message), format, args);
+
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (m_pending.size() >= kPendingLimit) {
+        return -1;
+    }
+    size_t before = m_pending.size();
+    // The stamp is taken under the lock so that lines stay in time order.
+    m_pending += "[" + TimestampText() + "] ";
+    if (level == Level::Error) {
+        m_pending += "Error:";
+    } else if (level == Level::Debug) {
+        m_pending += "Debug:";
+    }
+    m_pending += message;
+    if (m_pending.back() != '\n') {
+        m_pending += '\n';
+    }
+    // Wake the writer only when its wait condition changes: the first pending
+    // line starts the delay, crossing the threshold ends it.
+    bool wake = before == 0 || (before < kWriteThreshold && m_pending.size() >= kWriteThreshold);
+    lock.unlock();
+    if (wake) {
+        m_wake.notify_one();
+    }
+    return 0;
+}
+
+void CLog::Run() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        if (m_stop) {
+            // Lines written before the end of the program still reach the file.
+            std::string rest;
+            rest.swap(m_pending);
+            lock.unlock();
+            if (!rest.empty()) {
+                WriteOut(rest);
+            }
+            return;
+        }
+        if (m_pending.empty()) {
+            m_wake.wait(lock);
+            continue;
+        }
+        Clock::time_point due = m_lastWrite + kWriteDelay;
+        if (m_pending.size() < kWriteThreshold && Clock::now() < due) {
+            m_wake.wait_until(lock, due);
+            continue;
+        }
+        std::string text;
+        text.swap(m_pending);
+        lock.unlock();
+        WriteOut(text);
+        lock.lock();
+        m_lastWrite = Clock::now();
+    }
+}
+
+void CLog::WriteOut(const std::string& text) {
+    std::lock_guard<std::mutex> guard(m_fileLock);
+    if (m_file != stdout && m_currentSize >= m_limits.fileSizeLimit) {
+        m_index += 1;
+        if (m_index >= m_limits.fileCount) {
+            m_index = 0;
+            OpenIndexFile("w");
+        } else {
+            OpenIndexFile("a");
+            // A file left full by an earlier round starts over; appending to
+            // it would write one chunk per file and cycle through all of them.
+            if (m_file != stdout && m_currentSize >= m_limits.fileSizeLimit) {
+                OpenIndexFile("w");
+            }
+        }
+    }
+    fwrite(text.data(), 1, text.size(), m_file);
+    fflush(m_file);
+    if (m_file != stdout) {
+        m_currentSize += static_cast<long>(text.size());
+    }
+}
+
+int CLog::Write(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = Append(Level::Plain, format, args);
+    va_end(args);
+    return result;
+}
+
+int CLog::Error(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = Append(Level::Error, format, args);
+    va_end(args);
+    return result;
+}
+
+int CLog::Debug(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = Append(Level::Debug, format, args);
+    va_end(args);
+    return result;
+}
