@@ -22,3 +22,8 @@ int SetHeaderIn(HeaderMap& headers, const std::string& name, const std::string& 
 int GetHeaderIn(const HeaderMap& headers, const std::string& name, std::string& value);
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// Header lines of a received message ("name: value" separated by CR LF): a line
+// without ":" fails the block (-1, the lines before it stay); names and values
+// are trimmed and a later line replaces an earlier one of the same name.
+int ParseHeaderBlock(std::string_view block, HeaderMap& headers);

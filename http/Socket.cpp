@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -161,6 +163,29 @@ void CloseSocket(SOCKET socket) {
     if (socket >= 0) {
         close(socket);
     }
+}
+
+int WaitForSocket(SOCKET socket, short events, int timeoutMs) {
+    const long long deadline = SteadyNowMs() + (timeoutMs < 0 ? 0 : timeoutMs);
+    pollfd waiting{socket, events, 0};
+    for (;;) {
+        int limit = timeoutMs < 0 ? -1 : static_cast<int>(std::max(0LL, deadline - SteadyNowMs()));
+        int ready = poll(&waiting, 1, limit);
+        if (ready > 0) {
+            return 1;
+        }
+        if (ready == 0) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+long long SteadyNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 bool SetSocketBlocking(SOCKET socket, bool blocking) {

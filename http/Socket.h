@@ -31,6 +31,13 @@ int ListenTcp(SOCKET socket, const std::string& ip, int port);
 SOCKET AcceptTcp(SOCKET listening, std::string& ip, int& port);
 
 void CloseSocket(SOCKET socket);
+
+// Waits for the events (POLLIN, POLLOUT) on the socket for at most timeoutMs
+// (negative: no limit), resuming after signals. 1 ready, 0 timed out, -1 error.
+int WaitForSocket(SOCKET socket, short events, int timeoutMs);
+
+// Milliseconds of a steady clock, for time-outs.
+long long SteadyNowMs();
 bool SetSocketBlocking(SOCKET socket, bool blocking);
 
 // The last socket error in the codes above where one exists, else errno.
