@@ -188,7 +188,9 @@ int CHttpGetClient::Get(const std::string& url, int timeoutMs, int redirectsAllo
 }
 
 int CHttpGetClient::GetOnce(const std::string& url, long long start, int timeoutMs) {
-    response = CHttpResponse();
+    // A failed exchange must not leave a response that looks like an answer.
+    response.Clear();
+    response.rawHeader.clear();
     auto remaining = [&] { return timeoutMs - (SteadyNowMs() - start); };
 
     std::string host;

@@ -187,7 +187,7 @@ int DecodeChunked(const std::string& text, std::string& out) {
     return state == ChunkState::Complete ? 0 : -1;
 }
 
-void CHttpResponse::ClearForReceive() {
+void CHttpResponse::Clear() {
     status.clear();
     reason.clear();
     version.clear();
@@ -196,7 +196,7 @@ void CHttpResponse::ClearForReceive() {
 }
 
 int CHttpResponse::Parse(const std::string& text) {
-    ClearForReceive();
+    Clear();
     size_t e1 = text.find("\r\n");
     size_t e2 = text.find("\r\n\r\n");
     if (e1 == std::string::npos || e2 == std::string::npos) {
@@ -247,7 +247,7 @@ int CHttpResponse::Parse(const std::string& text) {
 }
 
 int CHttpResponse::Receive(SOCKET socket, int timeoutMs) {
-    ClearForReceive();
+    Clear();
     rawHeader.clear();
     if (!SetSocketBlocking(socket, false)) {
         return -1;

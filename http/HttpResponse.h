@@ -37,14 +37,14 @@ public:
     // A status line of HTTP/1.0 or HTTP/1.1 with a status of 200 to 600
     // followed by a space, then header lines; the rest is the body.
     int Parse(const std::string& text);
+    // Empties status, reason, version, headers and body; the server defaults
+    // do not come back.
+    void Clear();
 
     // Limits that keep a hostile or broken server from exhausting memory.
     static constexpr size_t kReceiveChunk = 10240;
     static constexpr size_t kMaxHeaderBlock = 64 * 1024;
     static constexpr long long kMaxBody = 128LL * 1024 * 1024;
-
-private:
-    void ClearForReceive();
 };
 
 // The value of a header in a raw header block ("\r\n" name ":" value

@@ -187,6 +187,8 @@ TEST(HttpGetClient, EveryFailureHasItsCode) {
 
     EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/", kGenerousMs, 0), -1);
     EXPECT_EQ(client.lastError, CHttpGetClient::kErrorConnect);
+    EXPECT_EQ(client.response.status, "");
+    EXPECT_TRUE(client.response.headers.empty());
 
     // A connection that neither succeeds nor fails uses up the time.
     BlackHoleListener hole;
