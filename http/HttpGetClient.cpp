@@ -16,10 +16,13 @@ namespace {
 constexpr int kDefaultPort = 80;
 
 bool StartsWithIgnoreCase(const std::string& text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoreCase(std::string_view(text).substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() &&
+           EqualsIgnoreCase(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // A dotted address above 1.0.0.0 is used as it stands (the rule of
 // ConnectTcp); anything else is a name to resolve.
@@ -68,8 +71,8 @@ ConnectOutcome ConnectWithin(SOCKET socket, const in_addr& address, int port, in
     }
     int error = 0;
     socklen_t length = sizeof(error);
-    bool connected = ready == 1 && getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-                     error == 0;
+    bool connected =
+        ready == 1 && getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
     return connected ? ConnectOutcome::Connected : ConnectOutcome::Failed;
 }
 
@@ -123,8 +126,8 @@ int ResolveLocation(const std::string& location, const std::string& base, std::s
         return -1;
     }
     size_t hostEnd = base.find('/', schemeEnd);
-    std::string baseHost = base.substr(schemeEnd, hostEnd == std::string::npos ? std::string::npos
-                                                                               : hostEnd - schemeEnd);
+    std::string baseHost = base.substr(
+        schemeEnd, hostEnd == std::string::npos ? std::string::npos : hostEnd - schemeEnd);
     if (baseHost.size() > kMaxHostLength) {
         return -1;
     }

@@ -11,12 +11,12 @@ class CHttpGetClient {
 public:
     // Outcomes of the last Get, in lastError.
     static constexpr int kOk = 0;
-    static constexpr int kErrorHost = -1;        // no host in the URL, or it did not resolve
-    static constexpr int kErrorSocket = -2;      // no socket could be created
-    static constexpr int kErrorConnect = -3;     // the connection failed
-    static constexpr int kErrorTimedOut = -4;    // no time left to send or to receive
-    static constexpr int kErrorSend = -5;        // sending failed
-    static constexpr int kErrorReceive = -6;     // receiving or parsing the answer failed
+    static constexpr int kErrorHost = -1;      // no host in the URL, or it did not resolve
+    static constexpr int kErrorSocket = -2;    // no socket could be created
+    static constexpr int kErrorConnect = -3;   // the connection failed
+    static constexpr int kErrorTimedOut = -4;  // no time left to send or to receive
+    static constexpr int kErrorSend = -5;      // sending failed
+    static constexpr int kErrorReceive = -6;   // receiving or parsing the answer failed
 
     // A time-out below 1 ms stands for "practically unlimited".
     static constexpr int kUnlimitedMs = 99999999;

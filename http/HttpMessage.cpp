@@ -2,7 +2,9 @@
 
 namespace {
 
-bool IsHttpBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsHttpBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 }  // namespace
 

@@ -16,8 +16,8 @@ using ParamMap = std::map<std::string, std::string>;
 std::string TrimHttp(std::string_view text);
 
 // The header rules shared by requests and responses: a name that is empty or
-// holds ":", a space or any other control character is rejected (-1); the value is trimmed and every tab, CR
-// and LF inside it becomes a space, so a value can never split a header line.
+// holds ":", a space or any other control character is rejected (-1); the value is trimmed and
+// every tab, CR and LF inside it becomes a space, so a value can never split a header line.
 int SetHeaderIn(HeaderMap& headers, const std::string& name, const std::string& value);
 int GetHeaderIn(const HeaderMap& headers, const std::string& name, std::string& value);
 

@@ -104,7 +104,9 @@ std::string FormDecode(std::string_view raw) {
     return out;
 }
 
-CHttpRequest::CHttpRequest() { Reset(); }
+CHttpRequest::CHttpRequest() {
+    Reset();
+}
 
 void CHttpRequest::Reset() {
     method = "GET";

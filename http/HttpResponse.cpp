@@ -66,9 +66,8 @@ ChunkState DecodeChunksFrom(std::string_view text, size_t& pos, std::string& out
 }
 
 bool IsStatusDigits(const std::string& text) {
-    return text.size() == 3 && std::all_of(text.begin(), text.end(), [](char c) {
-               return c >= '0' && c <= '9';
-           });
+    return text.size() == 3 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -144,8 +143,8 @@ int CHttpResponse::Send(SOCKET socket) {
             stalled = 0;
             continue;
         }
-        if (wrote < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT ||
-                          errno == EINTR)) {
+        if (wrote < 0 &&
+            (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT || errno == EINTR)) {
             if (errno != EINTR && ++stalled >= kMaxStalledSends) {
                 return -1;
             }
@@ -270,9 +269,10 @@ int CHttpResponse::Receive(SOCKET socket, int timeoutMs) {
         }
         size_t want = 1;
         if (headerDone) {
-            want = chunked ? kReceiveChunk
-                           : static_cast<size_t>(
-                                 std::min<long long>(kReceiveChunk, length - bodyCount));
+            want =
+                chunked
+                    ? kReceiveChunk
+                    : static_cast<size_t>(std::min<long long>(kReceiveChunk, length - bodyCount));
         }
         ssize_t got = recv(socket, piece, want, 0);
         if (got < 0) {

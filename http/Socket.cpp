@@ -68,8 +68,8 @@ int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) 
     address.sin_port = htons(static_cast<uint16_t>(port));
 
     in_addr parsed{};
-    bool literal = inet_pton(AF_INET, host.c_str(), &parsed) == 1 &&
-                   parsed.s_addr != INADDR_NONE && ntohl(parsed.s_addr) > 0x01000000u;
+    bool literal = inet_pton(AF_INET, host.c_str(), &parsed) == 1 && parsed.s_addr != INADDR_NONE &&
+                   ntohl(parsed.s_addr) > 0x01000000u;
     if (literal) {
         address.sin_addr = parsed;
     } else {

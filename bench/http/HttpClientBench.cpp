@@ -21,10 +21,12 @@ constexpr size_t kChunk = 4096;
 class Server {
 public:
     Server() {
-        m_server.Get(R"(/plain/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
-            res.set_content(Body(std::stoul(req.matches[1])), "application/octet-stream");
-        });
-        m_server.Get(R"(/chunked/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+        m_server.Get(
+            R"(/plain/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+                res.set_content(Body(std::stoul(req.matches[1])), "application/octet-stream");
+            });
+        m_server.Get(R"(/chunked/(\d+))", [this](const httplib::Request& req,
+                                                 httplib::Response& res) {
             size_t size = std::stoul(req.matches[1]);
             res.set_chunked_content_provider("application/octet-stream",
                                              [this, size](size_t offset, httplib::DataSink& sink) {
@@ -93,8 +95,12 @@ void LoopbackGet(benchmark::State& state, const char* kind) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 
-void BM_LoopbackGetContentLength(benchmark::State& state) { LoopbackGet(state, "plain"); }
-void BM_LoopbackGetChunked(benchmark::State& state) { LoopbackGet(state, "chunked"); }
+void BM_LoopbackGetContentLength(benchmark::State& state) {
+    LoopbackGet(state, "plain");
+}
+void BM_LoopbackGetChunked(benchmark::State& state) {
+    LoopbackGet(state, "chunked");
+}
 
 void BM_TransferGet(benchmark::State& state) {
     Server& server = SharedServer();

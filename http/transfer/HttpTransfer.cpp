@@ -253,7 +253,8 @@ int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRed
     } else if (sendsBody) {
         const std::string& payload = rawBody.empty() ? query : rawBody;
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(payload.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(payload.size()));
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, payload.data());
     } else if (!query.empty()) {
         target += target.find('?') == std::string::npos ? '?' : '&';
@@ -279,7 +280,8 @@ int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRed
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : 0));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(ConnectTimeoutFor(timeoutMs)));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(ConnectTimeoutFor(timeoutMs)));
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
 
     result = curl_easy_perform(curl);

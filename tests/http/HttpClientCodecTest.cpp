@@ -97,7 +97,9 @@ TEST(HttpClientResponse, DecodeChunkedNeedsTheLastChunk) {
     std::string out;
     EXPECT_EQ(DecodeChunked("4\r\nWiki\r\n0\r\n\r\n", out), 0);
     EXPECT_EQ(out, "Wiki");
-    EXPECT_EQ(DecodeChunked("4;ext=1\r\nWiki\r\n  a \r\n0123456789\r\n0;last\r\nTrailer: x\r\n\r\n", out), 0);
+    EXPECT_EQ(
+        DecodeChunked("4;ext=1\r\nWiki\r\n  a \r\n0123456789\r\n0;last\r\nTrailer: x\r\n\r\n", out),
+        0);
     EXPECT_EQ(out, "Wiki0123456789");
     EXPECT_EQ(DecodeChunked("4\r\nWiki\r\n", out), -1);
     EXPECT_EQ(DecodeChunked("4\r\nWik", out), -1);
@@ -109,7 +111,9 @@ TEST(HttpClientResponse, DecodeChunkedNeedsTheLastChunk) {
 
 TEST(HttpClientResponse, ParseReadsStatusLineHeadersAndBody) {
     CHttpResponse response;
-    ASSERT_EQ(response.Parse("HTTP/1.0 404 Not  Found\r\nA: 1\r\nA: 2\r\nB:x\r\n\r\nbody\r\n\r\nmore"), 0);
+    ASSERT_EQ(
+        response.Parse("HTTP/1.0 404 Not  Found\r\nA: 1\r\nA: 2\r\nB:x\r\n\r\nbody\r\n\r\nmore"),
+        0);
     EXPECT_EQ(response.version, "HTTP/1.0");
     EXPECT_EQ(response.status, "404");
     EXPECT_EQ(response.reason, "Not  Found");
@@ -126,8 +130,8 @@ TEST(HttpClientResponse, ParseReadsStatusLineHeadersAndBody) {
 TEST(HttpClientResponse, ParseRejectsWhatIsNotAFinalHttp1Answer) {
     CHttpResponse response;
     for (const char* text : {
-             "HTTP/1.1 200\r\n\r\n",             // no space after the code
-             "HTTP/1.1 100 Continue\r\n\r\n",    // interim answer
+             "HTTP/1.1 200\r\n\r\n",           // no space after the code
+             "HTTP/1.1 100 Continue\r\n\r\n",  // interim answer
              "HTTP/1.1 199 X\r\n\r\n",
              "HTTP/1.1 601 X\r\n\r\n",
              "HTTP/1.1 2000 X\r\n\r\n",

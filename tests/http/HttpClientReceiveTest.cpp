@@ -44,7 +44,8 @@ Exchange Fetch(int port, int timeoutMs = kGenerousMs) {
 
 // A scripted peer that writes the given pieces with a pause before each one
 // after the first, then keeps the connection open.
-ScriptedServer::Handler Pieces(std::vector<std::string> pieces, int pauseMs = 0, bool close = false) {
+ScriptedServer::Handler Pieces(std::vector<std::string> pieces, int pauseMs = 0,
+                               bool close = false) {
     return [pieces, pauseMs, close](ScriptedServer& server, int fd, const std::string&) {
         for (size_t i = 0; i < pieces.size(); ++i) {
             if (i > 0 && pauseMs > 0 && !server.Pause(pauseMs)) {
@@ -62,11 +63,13 @@ TEST(HttpClientExchange, RequestAndContentLengthBodyWithHttplib) {
     for (size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>('a' + i % 26);
     }
-    peer.server.Get("/COURSEMANAGERREQUEST.KIVO", [&](const httplib::Request& req, httplib::Response& res) {
-        std::string seen = req.get_param_value("MethodName") + "|" + req.get_param_value("RequestArgs") +
-                           "|" + req.get_header_value("Host") + "|" + req.get_header_value("User-Agent");
-        res.set_content(seen + "\n" + big, "text/plain");
-    });
+    peer.server.Get(
+        "/COURSEMANAGERREQUEST.KIVO", [&](const httplib::Request& req, httplib::Response& res) {
+            std::string seen =
+                req.get_param_value("MethodName") + "|" + req.get_param_value("RequestArgs") + "|" +
+                req.get_header_value("Host") + "|" + req.get_header_value("User-Agent");
+            res.set_content(seen + "\n" + big, "text/plain");
+        });
     int port = peer.Start();
 
     CHttpRequest request;
@@ -116,13 +119,14 @@ TEST(HttpClientExchange, ChunkedWithExtensionsAndTrailers) {
 }
 
 TEST(HttpClientExchange, IncompleteChunkedBodyRunsIntoTheTimeOut) {
-    ScriptedServer peer(Pieces({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nWiki\r\n"}));
+    ScriptedServer peer(
+        Pieces({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nWiki\r\n"}));
     EXPECT_EQ(Fetch(peer.port(), kShortMs).received, -1);
 }
 
 TEST(HttpClientExchange, SlowServerWithinAndBeyondTheTimeOut) {
-    const std::vector<std::string> pieces = {"HTTP/1.1 200 OK\r\nContent-Le", "ngth: 10\r\n\r\n01234",
-                                             "56789"};
+    const std::vector<std::string> pieces = {"HTTP/1.1 200 OK\r\nContent-Le",
+                                             "ngth: 10\r\n\r\n01234", "56789"};
     ScriptedServer slow(Pieces(pieces, 50));
     Exchange got = Fetch(slow.port());
     ASSERT_EQ(got.received, 0);
@@ -141,7 +145,8 @@ TEST(HttpClientExchange, AnswersThatFailToParse) {
     EXPECT_EQ(Fetch(noReason.port()).received, -1);
 
     // The interim answer is taken for the whole answer and refused.
-    ScriptedServer interim(Pieces({"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}));
+    ScriptedServer interim(
+        Pieces({"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}));
     EXPECT_EQ(Fetch(interim.port()).received, -1);
 
     ScriptedServer notHttp(Pieces({"SSH-2.0-OpenSSH\r\n\r\n"}));
@@ -172,8 +177,9 @@ TEST(HttpClientExchange, BodyWithoutKnownLengthIsNotWaitedFor) {
 }
 
 TEST(HttpClientExchange, NoByteBeyondTheAnnouncedBodyIsTaken) {
-    ScriptedServer pipelined(Pieces({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none"
-                                     "HTTP/1.1 201 Created\r\nContent-Length: 3\r\n\r\ntwo"}));
+    ScriptedServer pipelined(
+        Pieces({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none"
+                "HTTP/1.1 201 Created\r\nContent-Length: 3\r\n\r\ntwo"}));
     SOCKET socket = CreateTcpSocket();
     ASSERT_EQ(ConnectTcp(socket, "127.0.0.1", pipelined.port(), kConnectMs), 0);
     CHttpRequest request;
@@ -192,11 +198,12 @@ TEST(HttpClientExchange, HostileSizesAreRefusedWithoutWaiting) {
     ScriptedServer huge(Pieces({"HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nx"}));
     EXPECT_EQ(Fetch(huge.port(), kGenerousMs).received, -1);
 
-    ScriptedServer hugeChunk(Pieces({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7FFFFFFFFFFF\r\nx"}));
+    ScriptedServer hugeChunk(
+        Pieces({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7FFFFFFFFFFF\r\nx"}));
     EXPECT_EQ(Fetch(hugeChunk.port(), kGenerousMs).received, -1);
 
-    ScriptedServer endlessHeader(Pieces({"HTTP/1.1 200 OK\r\nX: " +
-                                         std::string(CHttpResponse::kMaxHeaderBlock, 'x')}));
+    ScriptedServer endlessHeader(
+        Pieces({"HTTP/1.1 200 OK\r\nX: " + std::string(CHttpResponse::kMaxHeaderBlock, 'x')}));
     EXPECT_EQ(Fetch(endlessHeader.port(), kGenerousMs).received, -1);
 }
 

@@ -162,18 +162,22 @@ TEST(HttpGetClient, ExitRequestReachesTheServerAsSent) {
               "GET /COMMANDREQUEST.KIVO?MethodName=ExitProcess&RequstArgs= HTTP/1.1\r\n"
               "Accept: */*\r\n"
               "Connection: Keep-Alive\r\n"
-              "Host: 127.0.0.1:" + std::to_string(peer.port()) + "\r\n"
-              "User-Agent: Simple Http Client\r\n"
-              "\r\n");
+              "Host: 127.0.0.1:" +
+                  std::to_string(peer.port()) +
+                  "\r\n"
+                  "User-Agent: Simple Http Client\r\n"
+                  "\r\n");
 }
 
 TEST(HttpGetClient, RedirectLoopStopsAtTheAllowance) {
     ScriptedServer loop([](ScriptedServer&, int fd, const std::string&) {
-        ScriptedServer::SendAll(fd, "HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n");
+        ScriptedServer::SendAll(
+            fd, "HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n");
         return true;
     });
     CHttpGetClient client;
-    ASSERT_EQ(client.Get("http://127.0.0.1:" + std::to_string(loop.port()) + "/", kGenerousMs, 3), 0);
+    ASSERT_EQ(client.Get("http://127.0.0.1:" + std::to_string(loop.port()) + "/", kGenerousMs, 3),
+              0);
     EXPECT_EQ(client.response.status, "302");
     EXPECT_EQ(loop.Requests().size(), 4u);
 }
@@ -185,7 +189,9 @@ TEST(HttpGetClient, EveryFailureHasItsCode) {
     EXPECT_EQ(client.Get("http://no-such-host.invalid/x", kGenerousMs, 0), -1);
     EXPECT_EQ(client.lastError, CHttpGetClient::kErrorHost);
 
-    EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/", kGenerousMs, 0), -1);
+    EXPECT_EQ(
+        client.Get("http://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/", kGenerousMs, 0),
+        -1);
     EXPECT_EQ(client.lastError, CHttpGetClient::kErrorConnect);
     EXPECT_EQ(client.response.status, "");
     EXPECT_TRUE(client.response.headers.empty());
@@ -207,7 +213,9 @@ TEST(HttpGetClient, EveryFailureHasItsCode) {
     getsockname(unread, reinterpret_cast<sockaddr*>(&address), &length);
     CHttpGetClient big;
     big.request.AddParam("p", std::string(32 * 1024 * 1024, 'p'));
-    EXPECT_EQ(big.Get("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/", kShortMs, 0), -1);
+    EXPECT_EQ(
+        big.Get("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/", kShortMs, 0),
+        -1);
     EXPECT_EQ(big.lastError, CHttpGetClient::kErrorSend);
     close(unread);
 
@@ -215,11 +223,13 @@ TEST(HttpGetClient, EveryFailureHasItsCode) {
         ScriptedServer::SendAll(fd, "garbage\r\n\r\n");
         return true;
     });
-    EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(garbage.port()) + "/", kGenerousMs, 0), -1);
+    EXPECT_EQ(
+        client.Get("http://127.0.0.1:" + std::to_string(garbage.port()) + "/", kGenerousMs, 0), -1);
     EXPECT_EQ(client.lastError, CHttpGetClient::kErrorReceive);
 
     ScriptedServer silent([](ScriptedServer&, int, const std::string&) { return false; });
-    EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(silent.port()) + "/", kShortMs, 0), -1);
+    EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(silent.port()) + "/", kShortMs, 0),
+              -1);
     EXPECT_EQ(client.lastError, CHttpGetClient::kErrorReceive);
 }
 

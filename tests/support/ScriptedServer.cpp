@@ -6,11 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 
 namespace {
 
@@ -115,7 +115,9 @@ bool ScriptedServer::ReadRequest(int fd, std::string& request) {
         if (end != std::string::npos && need == std::string::npos) {
             std::string head = Lower(request.substr(0, end));
             size_t at = head.find("\r\ncontent-length:");
-            need = end + 4 + (at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + 17, nullptr, 10));
+            need =
+                end + 4 +
+                (at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + 17, nullptr, 10));
         }
         if (need != std::string::npos && request.size() >= need) {
             return true;

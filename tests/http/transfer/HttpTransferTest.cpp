@@ -19,10 +19,10 @@
 namespace {
 
 constexpr int kGenerousMs = 10000;
-constexpr int kCurlTimedOut = 28;           // CURLE_OPERATION_TIMEDOUT
-constexpr int kCurlCouldNotConnect = 7;     // CURLE_COULDNT_CONNECT
-constexpr int kCurlTooManyRedirects = 47;   // CURLE_TOO_MANY_REDIRECTS
-constexpr int kCurlWriteError = 23;         // CURLE_WRITE_ERROR
+constexpr int kCurlTimedOut = 28;          // CURLE_OPERATION_TIMEDOUT
+constexpr int kCurlCouldNotConnect = 7;    // CURLE_COULDNT_CONNECT
+constexpr int kCurlTooManyRedirects = 47;  // CURLE_TOO_MANY_REDIRECTS
+constexpr int kCurlWriteError = 23;        // CURLE_WRITE_ERROR
 
 // Every transfer runs with the working folder in a fresh temporary folder, so
 // the relative cookie store never leaks between tests or into the source tree.
@@ -46,7 +46,9 @@ ScriptedServer::Handler AnswerOk() {
     };
 }
 
-std::string RequestLine(const std::string& request) { return request.substr(0, request.find("\r\n")); }
+std::string RequestLine(const std::string& request) {
+    return request.substr(0, request.find("\r\n"));
+}
 
 std::string Base(const ScriptedServer& server) {
     return "http://127.0.0.1:" + std::to_string(server.port());
@@ -111,7 +113,8 @@ TEST_F(HttpTransferTest, GetAppendsTheQueryToTheUrl) {
     EXPECT_EQ(RequestLine(requests[0]), "GET /page?id=7&a=1&b=x%20y HTTP/1.1");
     EXPECT_EQ(RequestLine(requests[1]), "GET /page?a=1 HTTP/1.1");
     EXPECT_EQ(RequestLine(requests[2]), "GET /a%20b HTTP/1.1");
-    EXPECT_NE(requests[0].find("\r\nUser-Agent: " + std::string(CHttpTransfer::kDefaultUserAgent) + "\r\n"),
+    EXPECT_NE(requests[0].find("\r\nUser-Agent: " + std::string(CHttpTransfer::kDefaultUserAgent) +
+                               "\r\n"),
               std::string::npos);
     EXPECT_NE(requests[0].find("\r\nAccept-Encoding: "), std::string::npos);
 }
@@ -120,7 +123,8 @@ TEST_F(HttpTransferTest, NonAsciiUrlIsSentInTheNarrowCodePage) {
     ScriptedServer peer(AnswerOk());
     SetAnsiCodePage("GBK");
     CHttpTransfer chinese;
-    int result = chinese.Perform(Base(peer) + "/\xE4\xB8\xAD\xE6\x96\x87 x?q=\xE4\xB8\xAD", kGenerousMs, false);
+    int result = chinese.Perform(Base(peer) + "/\xE4\xB8\xAD\xE6\x96\x87 x?q=\xE4\xB8\xAD",
+                                 kGenerousMs, false);
     // Bytes that are not UTF-8 are already narrow: they are only escaped.
     CHttpTransfer narrow;
     int narrowResult = narrow.Perform(Base(peer) + "/\xD6\xD0\x7F", kGenerousMs, false);
@@ -306,7 +310,9 @@ TEST_F(HttpTransferTest, RangeAndErrorStatuses) {
 
 TEST_F(HttpTransferTest, FailuresCarryLibcurlsCode) {
     CHttpTransfer refused;
-    EXPECT_EQ(refused.Perform("http://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/", kGenerousMs, false), -1);
+    EXPECT_EQ(refused.Perform("http://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/",
+                              kGenerousMs, false),
+              -1);
     EXPECT_EQ(refused.result, kCurlCouldNotConnect);
     EXPECT_EQ(refused.responseCode, 0);
 
@@ -323,7 +329,9 @@ TEST_F(HttpTransferTest, FailuresCarryLibcurlsCode) {
 
     BlackHoleListener hole;
     CHttpTransfer unanswered;
-    EXPECT_EQ(unanswered.Perform("http://127.0.0.1:" + std::to_string(hole.port()) + "/", 500, false), -1);
+    EXPECT_EQ(
+        unanswered.Perform("http://127.0.0.1:" + std::to_string(hole.port()) + "/", 500, false),
+        -1);
     EXPECT_EQ(unanswered.result, kCurlTimedOut);
 }
 
@@ -332,7 +340,9 @@ TEST_F(HttpTransferTest, ConnectLimitStopsLongBeforeTheTotalLimit) {
     CHttpTransfer unanswered;
     constexpr int kTotalMs = 60000;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(unanswered.Perform("http://127.0.0.1:" + std::to_string(hole.port()) + "/", kTotalMs, false), -1);
+    EXPECT_EQ(unanswered.Perform("http://127.0.0.1:" + std::to_string(hole.port()) + "/", kTotalMs,
+                                 false),
+              -1);
     auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(unanswered.result, kCurlTimedOut);
     EXPECT_LT(elapsed, std::chrono::milliseconds(kTotalMs / 2));
