@@ -1,7 +1,6 @@
 #include "http/HttpGetClient.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -24,38 +23,17 @@ bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// A dotted address above 1.0.0.0 is used as it stands (the rule of
-// ConnectTcp); anything else is a name to resolve.
-bool ResolveHost(const std::string& host, in_addr& address) {
-    in_addr parsed{};
-    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1 && parsed.s_addr != INADDR_NONE &&
-        ntohl(parsed.s_addr) > 0x01000000u) {
-        address = parsed;
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
-}
-
 enum class ConnectOutcome { Connected, Failed, TimedOut };
 
 // Connects within timeoutMs; the platform's own connect time-out (minutes)
 // would otherwise hold the caller far beyond the time it asked for. A
 // connection still pending when the time runs out is a time-out, not a
 // refusal.
-ConnectOutcome ConnectWithin(SOCKET socket, const in_addr& address, int port, int timeoutMs) {
+ConnectOutcome ConnectWithin(SOCKET socket, uint32_t address, int port, int timeoutMs) {
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(static_cast<uint16_t>(port));
-    target.sin_addr = address;
+    target.sin_addr.s_addr = address;
     if (!SetSocketBlocking(socket, false)) {
         return ConnectOutcome::Failed;
     }
@@ -206,8 +184,8 @@ int CHttpGetClient::GetOnce(const std::string& url, long long start, int timeout
     request.SetHost(host, port);
     request.SetUrl(path);
 
-    in_addr address{};
-    if (!ResolveHost(host, address)) {
+    uint32_t address = 0;
+    if (!ResolveIpv4(host, address)) {
         lastError = kErrorHost;
         return -1;
     }

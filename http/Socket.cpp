@@ -44,6 +44,25 @@ bool IsTransientAcceptError(int error) {
 
 }  // namespace
 
+bool ResolveIpv4(const std::string& host, uint32_t& address) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1 && parsed.s_addr != INADDR_NONE &&
+        ntohl(parsed.s_addr) > 0x01000000u) {
+        address = parsed.s_addr;
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(found);
+    return true;
+}
+
 SOCKET CreateTcpSocket() {
     SOCKET fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -67,22 +86,11 @@ int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) 
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
 
-    in_addr parsed{};
-    bool literal = inet_pton(AF_INET, host.c_str(), &parsed) == 1 && parsed.s_addr != INADDR_NONE &&
-                   ntohl(parsed.s_addr) > 0x01000000u;
-    if (literal) {
-        address.sin_addr = parsed;
-    } else {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-            return -1;
-        }
-        address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-        freeaddrinfo(found);
+    uint32_t resolved = 0;
+    if (!ResolveIpv4(host, resolved)) {
+        return -1;
     }
+    address.sin_addr.s_addr = resolved;
 
     if (!SetSocketBlocking(socket, false)) {
         return -1;

@@ -13,6 +13,11 @@ constexpr int kErrorTimedOut = 10060;    // ETIMEDOUT
 
 constexpr int kListenBacklog = 1000;
 
+// The IPv4 address (network byte order) to connect to for host: a dotted
+// address above 1.0.0.0 as it stands, anything else resolved by name (the
+// first address). false when the name does not resolve.
+bool ResolveIpv4(const std::string& host, uint32_t& address);
+
 // A new non-blocking stream socket, or kInvalidSocket.
 SOCKET CreateTcpSocket();
 
