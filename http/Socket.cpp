@@ -101,12 +101,8 @@ int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) 
     if (errno != EINPROGRESS) {
         return -1;
     }
-    pollfd waiting{socket, POLLOUT, 0};
-    int ready;
-    do {
-        ready = poll(&waiting, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready != 1) {
+    // A signal during the wait resumes it with the time that is left.
+    if (WaitForSocket(socket, POLLOUT, timeoutMs) != 1) {
         return -1;
     }
     // Writable with a pending error means the connection was refused.
