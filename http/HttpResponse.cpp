@@ -46,9 +46,15 @@ ChunkState DecodeChunksFrom(std::string_view text, size_t& pos, std::string& out
                 return ChunkState::Refused;
             }
         }
+        // A size line (with its extensions) has a sane length; an endless one
+        // would otherwise be searched again with every piece that arrives.
+        static constexpr size_t kMaxSizeLine = 4096;
         size_t lineEnd = text.find("\r\n", at);
         if (lineEnd == std::string_view::npos) {
-            return ChunkState::Incomplete;
+            return text.size() - pos > kMaxSizeLine ? ChunkState::Refused : ChunkState::Incomplete;
+        }
+        if (lineEnd - pos > kMaxSizeLine) {
+            return ChunkState::Refused;
         }
         if (size == 0) {
             return ChunkState::Complete;

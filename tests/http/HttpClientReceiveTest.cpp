@@ -202,6 +202,10 @@ TEST(HttpClientExchange, HostileSizesAreRefusedWithoutWaiting) {
         Pieces({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7FFFFFFFFFFF\r\nx"}));
     EXPECT_EQ(Fetch(hugeChunk.port(), kGenerousMs).received, -1);
 
+    ScriptedServer endlessExtension(Pieces(
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4;" + std::string(8192, 'e')}));
+    EXPECT_EQ(Fetch(endlessExtension.port(), kGenerousMs).received, -1);
+
     ScriptedServer endlessHeader(
         Pieces({"HTTP/1.1 200 OK\r\nX: " + std::string(CHttpResponse::kMaxHeaderBlock, 'x')}));
     EXPECT_EQ(Fetch(endlessHeader.port(), kGenerousMs).received, -1);
