@@ -1,6 +1,8 @@
 #include "channel/Dispatch.h"
 
 #include "channel/Answer.h"
+#include "channel/ChannelAnswers.h"
+#include "channel/RequestEnvelope.h"
 #include "foundation/ClientLog.h"
 
 namespace {
@@ -41,11 +43,7 @@ int DispatchRequest(CHttpResponse& response, CClientWork* work, CHttpRequest& re
     }
     std::string method;
     request.GetParam("MethodName", method);
-    std::string callback;
-    request.GetParam("CallbackFunc", callback);
-    if (callback.empty()) {
-        callback = kDefaultCallback;
-    }
+    std::string callback = ReadCallbackName(request);
 
     std::string uri;
     request.GetRequestUri(uri);
@@ -61,6 +59,6 @@ int DispatchRequest(CHttpResponse& response, CClientWork* work, CHttpRequest& re
             break;
         }
     }
-    response.SetBody(BuildAnswer(-1, false, "unknown request", kClientVersion, callback));
+    response.SetBody(BuildAnswer(-1, false, kMsgUnknownRequest, kClientVersion, callback));
     return -1;
 }

@@ -7,6 +7,8 @@
 #include <mutex>
 
 #include "foundation/Encoding.h"
+#include "foundation/TextUtil.h"
+#include "foundation/UrlUtil.h"
 #include "http/HttpMessage.h"
 
 namespace {
@@ -37,84 +39,11 @@ struct MimeDeleter {
     void operator()(curl_mime* mime) const { curl_mime_free(mime); }
 };
 
-// Well-formed UTF-8 by the strict rules: no overlong forms, no surrogates,
-// nothing above U+10FFFF.
-bool IsWellFormedUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t extra;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0) {
-                low = 0xA0;
-            } else if (c == 0xED) {
-                high = 0x9F;
-            }
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0) {
-                low = 0x90;
-            } else if (c == 0xF4) {
-                high = 0x8F;
-            }
-        } else {
-            return false;
-        }
-        if (text.size() - i <= extra) {
-            return false;
-        }
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(text[i + k]);
-            unsigned char from = k == 1 ? low : 0x80;
-            unsigned char to = k == 1 ? high : 0xBF;
-            if (next < from || next > to) {
-                return false;
-            }
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-bool HasNonAscii(std::string_view text) {
-    for (unsigned char c : text) {
-        if (c >= 0x80) {
-            return true;
-        }
-    }
-    return false;
-}
-
 void AppendEscaped(std::string& out, unsigned char c) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     out += '%';
     out += kHex[c >> 4];
     out += kHex[c & 0x0F];
-}
-
-// Form values: letters, digits and ",-.:_|" stay, everything else (the space
-// included) becomes "%XX".
-std::string UrlEncodeValue(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (unsigned char c : text) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     c == ',' || c == '-' || c == '.' || c == ':' || c == '_' || c == '|';
-        if (plain) {
-            out += static_cast<char>(c);
-        } else {
-            AppendEscaped(out, c);
-        }
-    }
-    return out;
 }
 
 // A CR or LF inside a header line would let a value forge further headers.
@@ -128,7 +57,7 @@ std::string OneLine(std::string text) {
 }
 
 int AddOrReplace(CHttpTransfer::Pairs& pairs, const std::string& name, const std::string& value) {
-    std::string key = TrimHttp(name);
+    std::string key = Trim(name);
     for (auto& entry : pairs) {
         if (EqualsIgnoreCase(entry.first, key)) {
             entry = {key, value};
@@ -171,7 +100,7 @@ int CHttpTransfer::ConnectTimeoutFor(int timeoutMs) {
 
 std::string CHttpTransfer::PrepareUrl(const std::string& url) {
     // Servers of the platform expect non-ASCII paths in the system code page.
-    std::string narrow = (HasNonAscii(url) && IsWellFormedUtf8(url)) ? Utf8ToAnsi(url) : url;
+    std::string narrow = ToAnsiIfUtf8(url);
     std::string out;
     out.reserve(narrow.size());
     for (unsigned char c : narrow) {
@@ -192,7 +121,7 @@ std::string CHttpTransfer::QueryText() const {
         }
         query += name;
         query += '=';
-        query += UrlEncodeValue(value);
+        query += UrlEncodeQuery(value);
     }
     return query;
 }

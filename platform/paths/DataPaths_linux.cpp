@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
+
+#include "foundation/FileUtil.h"
+#include "platform/registry/Registry.h"
 
 namespace {
 
@@ -26,7 +28,12 @@ std::vector<std::string> DataPathCandidates() {
     if (const char* forced = std::getenv(kDataPathOverride); forced && *forced) {
         return {forced};
     }
-    std::vector<std::string> candidates{kMachineDataPath};
+    std::vector<std::string> candidates;
+    std::string registered;
+    if (RegReadString(kProductRegistryKey, kDataPathValue, registered) == 0 && !registered.empty()) {
+        candidates.push_back(registered);
+    }
+    candidates.push_back(kMachineDataPath);
     std::string user = UserDataHome();
     if (!user.empty()) {
         candidates.push_back(user + "/" + kUserDataSuffix);
@@ -34,15 +41,9 @@ std::vector<std::string> DataPathCandidates() {
     return candidates;
 }
 
-bool MakeDirectories(const std::string& path) {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    return std::filesystem::is_directory(path, error);
-}
-
 std::string ChooseDataPath() {
     for (const std::string& candidate : DataPathCandidates()) {
-        if (MakeDirectories(candidate) && access(candidate.c_str(), W_OK) == 0) {
+        if (MakeDirectoryTree(candidate) == 0 && IsDirectoryWritable(candidate)) {
             return candidate;
         }
     }

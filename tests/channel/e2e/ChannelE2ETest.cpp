@@ -40,7 +40,11 @@ public:
     bool Start() {
         bool started = m_process.Start({std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"},
                                        {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
-                                        {"QORVANE_DATA_PATH", m_dir.path().string()}});
+                                        {"QORVANE_DATA_PATH", m_dir.path().string()},
+                                        {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
+                                        {"XDG_RUNTIME_DIR", m_dir.path().string()},
+                                        // The channel needs no screen.
+                                        {"QT_QPA_PLATFORM", "offscreen"}});
         return started && m_process.WaitForOutput("ChannelServer", kStartLimitMs);
     }
     int port() const { return m_port; }

@@ -121,7 +121,7 @@ TEST_F(HttpTransferTest, GetAppendsTheQueryToTheUrl) {
 
 TEST_F(HttpTransferTest, NonAsciiUrlIsSentInTheNarrowCodePage) {
     ScriptedServer peer(AnswerOk());
-    SetAnsiCodePage("GBK");
+    ASSERT_TRUE(SetAnsiCodePage("GBK"));
     CHttpTransfer chinese;
     int result = chinese.Perform(Base(peer) + "/\xE4\xB8\xAD\xE6\x96\x87 x?q=\xE4\xB8\xAD",
                                  kGenerousMs, false);
