@@ -2,7 +2,9 @@
 
 namespace {
 
-bool IsHttpBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsHttpBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 }  // namespace
 
@@ -61,4 +63,22 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
         }
     }
     return true;
+}
+
+int ParseHeaderBlock(std::string_view block, HeaderMap& headers) {
+    size_t start = 0;
+    while (start < block.size()) {
+        size_t stop = block.find("\r\n", start);
+        if (stop == std::string_view::npos) {
+            stop = block.size();
+        }
+        std::string_view header = block.substr(start, stop - start);
+        size_t colon = header.find(':');
+        if (colon == std::string_view::npos) {
+            return -1;
+        }
+        headers[TrimHttp(header.substr(0, colon))] = TrimHttp(header.substr(colon + 1));
+        start = stop + 2;
+    }
+    return 0;
 }

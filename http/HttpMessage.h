@@ -16,9 +16,14 @@ using ParamMap = std::map<std::string, std::string>;
 std::string TrimHttp(std::string_view text);
 
 // The header rules shared by requests and responses: a name that is empty or
-// holds ":", a space or any other control character is rejected (-1); the value is trimmed and every tab, CR
-// and LF inside it becomes a space, so a value can never split a header line.
+// holds ":", a space or any other control character is rejected (-1); the value is trimmed and
+// every tab, CR and LF inside it becomes a space, so a value can never split a header line.
 int SetHeaderIn(HeaderMap& headers, const std::string& name, const std::string& value);
 int GetHeaderIn(const HeaderMap& headers, const std::string& name, std::string& value);
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// Header lines of a received message ("name: value" separated by CR LF): a line
+// without ":" fails the block (-1, the lines before it stay); names and values
+// are trimmed and a later line replaces an earlier one of the same name.
+int ParseHeaderBlock(std::string_view block, HeaderMap& headers);

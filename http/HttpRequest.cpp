@@ -104,7 +104,9 @@ std::string FormDecode(std::string_view raw) {
     return out;
 }
 
-CHttpRequest::CHttpRequest() { Reset(); }
+CHttpRequest::CHttpRequest() {
+    Reset();
+}
 
 void CHttpRequest::Reset() {
     method = "GET";
@@ -227,19 +229,8 @@ int CHttpRequest::Parse(const std::string& message) {
         return -1;
     }
 
-    size_t start = 0;
-    while (start < block.size()) {
-        size_t stop = block.find("\r\n", start);
-        if (stop == std::string_view::npos) {
-            stop = block.size();
-        }
-        std::string_view header = block.substr(start, stop - start);
-        size_t colon = header.find(':');
-        if (colon == std::string_view::npos) {
-            return -1;
-        }
-        headers[TrimHttp(header.substr(0, colon))] = TrimHttp(header.substr(colon + 1));
-        start = stop + 2;
+    if (ParseHeaderBlock(block, headers) != 0) {
+        return -1;
     }
 
     DecodeParams(paramText);
@@ -402,4 +393,125 @@ int CHttpRequest::Receive(SOCKET socket) {
     // A peer that sends far more than it announced holds no more than one
     // extra chunk here; Parse keeps whatever followed the header block.
     return Parse(buffer);
+}
+
+std::string EscapeParam(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (unsigned char c : text) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     c == '_' || c == '-' || c == '.' || c == ',' || c == ':' || c == '|';
+        if (plain) {
+            out += static_cast<char>(c);
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+    }
+    return out;
+}
+
+void CHttpRequest::SetUrl(const std::string& url) {
+    std::string text = TrimHttp(url);
+    if (text.empty()) {
+        text = "/";
+    }
+    if (text[0] != '/' && !(text.size() >= 7 && EqualsIgnoreCase(text.substr(0, 7), "http://"))) {
+        text.insert(0, "/");
+    }
+    // Blanks left inside would split the request line.
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        if (c == '\t' || c == '\r' || c == '\n' || c == ' ') {
+            escaped += "%20";
+        } else {
+            escaped += c;
+        }
+    }
+    path = escaped;
+}
+
+void CHttpRequest::SetHost(const std::string& name, int number) {
+    static constexpr int kDefaultPort = 80;
+    static constexpr int kHighestPort = 65535;
+    host = name;
+    port = (number <= 0 || number > kHighestPort) ? kDefaultPort : number;
+    SetHeader("Host", port == kDefaultPort ? host : host + ":" + std::to_string(port));
+}
+
+int CHttpRequest::Serialize(std::string& out) const {
+    out.clear();
+    if (method != "GET") {
+        return -1;
+    }
+    std::string query;
+    for (const auto& [name, value] : params) {
+        if (!query.empty()) {
+            query += '&';
+        }
+        query += name;
+        query += '=';
+        query += EscapeParam(value);
+    }
+    out += "GET ";
+    out += path.empty() ? "/" : path;
+    if (!query.empty()) {
+        out += '?';
+        out += query;
+    }
+    out += ' ';
+    out += version;
+    out += "\r\n";
+    for (const auto& [name, value] : headers) {
+        out += name;
+        out += ": ";
+        out += value;
+        out += "\r\n";
+    }
+    out += "\r\n";
+    out += body;
+    return 0;
+}
+
+int CHttpRequest::Send(SOCKET socket, int timeoutMs) const {
+    std::string bytes;
+    Serialize(bytes);
+    if (bytes.empty()) {
+        return 0;
+    }
+    if (!SetSocketBlocking(socket, false)) {
+        return -1;
+    }
+    const long long start = SteadyNowMs();
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        int left = -1;  // no limit
+        if (timeoutMs > 0) {
+            long long remaining = timeoutMs - (SteadyNowMs() - start);
+            if (remaining <= 0) {
+                return -1;
+            }
+            left = static_cast<int>(remaining);
+        }
+        // MSG_NOSIGNAL: a peer that went away must not end the whole program.
+        ssize_t wrote = send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (wrote > 0) {
+            sent += static_cast<size_t>(wrote);
+            continue;
+        }
+        if (wrote < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            // Sleep until the peer has made room, not on a timer.
+            if (WaitForSocket(socket, POLLOUT, left) < 0) {
+                return -1;
+            }
+            continue;
+        }
+        return -1;
+    }
+    return 0;
 }

@@ -45,6 +45,15 @@ public:
     int Receive(SOCKET socket);
     int DecodeParams(const std::string& text);
 
+    // Client direction: a GET whose parameters travel in the query.
+    void SetUrl(const std::string& url);
+    void SetHost(const std::string& name, int number);
+    // -1 (and an empty text) unless the method is "GET".
+    int Serialize(std::string& out) const;
+    // Writes the whole request; -1 once timeoutMs (when above 0) have passed
+    // or on a socket error. A request that does not serialise writes nothing.
+    int Send(SOCKET socket, int timeoutMs) const;
+
 private:
     int DecodeMultipart(const std::string& text);
     int DecodeUrlEncoded(const std::string& text);
@@ -54,3 +63,7 @@ private:
 std::string DecodeRequestPath(std::string_view raw);
 // The form flavour used for parameter values.
 std::string FormDecode(std::string_view raw);
+
+// Query escaping of the client: letters, digits and "_-.,:|" stay, a space
+// becomes "+", every other byte "%XX" (upper-case hexadecimal).
+std::string EscapeParam(std::string_view text);

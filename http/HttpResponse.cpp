@@ -1,10 +1,82 @@
 #include "http/HttpResponse.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+enum class ChunkState { Complete, Incomplete, Refused };
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Decodes chunks of text starting at pos, appending their data to out. pos is
+// left at the first chunk that has not fully arrived, so a receiver can go on
+// from there when more bytes come instead of decoding everything again.
+// A chunk larger than maxData is refused outright.
+ChunkState DecodeChunksFrom(std::string_view text, size_t& pos, std::string& out,
+                            unsigned long long maxData) {
+    for (;;) {
+        size_t at = pos;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
+            ++at;
+        }
+        unsigned long long size = 0;
+        // Reading stops at the first non-hexadecimal byte: extensions are ignored.
+        for (int digit; at < text.size() && (digit = HexDigit(text[at])) >= 0; ++at) {
+            size = size * 16 + static_cast<unsigned>(digit);
+            if (size > maxData) {
+                return ChunkState::Refused;
+            }
+        }
+        // A size line (with its extensions) has a sane length; an endless one
+        // would otherwise be searched again with every piece that arrives.
+        static constexpr size_t kMaxSizeLine = 4096;
+        size_t lineEnd = text.find("\r\n", at);
+        if (lineEnd == std::string_view::npos) {
+            return text.size() - pos > kMaxSizeLine ? ChunkState::Refused : ChunkState::Incomplete;
+        }
+        if (lineEnd - pos > kMaxSizeLine) {
+            return ChunkState::Refused;
+        }
+        if (size == 0) {
+            return ChunkState::Complete;
+        }
+        size_t dataStart = lineEnd + 2;
+        if (text.size() - dataStart < size + 2) {
+            return ChunkState::Incomplete;
+        }
+        if (out.size() + size > maxData) {
+            return ChunkState::Refused;
+        }
+        out.append(text.substr(dataStart, size));
+        pos = dataStart + size + 2;
+    }
+}
+
+bool IsStatusDigits(const std::string& text) {
+    return text.size() == 3 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
 
 CHttpResponse::CHttpResponse() {
     SetHeader("Content-Type", "text/html");
@@ -77,8 +149,8 @@ int CHttpResponse::Send(SOCKET socket) {
             stalled = 0;
             continue;
         }
-        if (wrote < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT ||
-                          errno == EINTR)) {
+        if (wrote < 0 &&
+            (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT || errno == EINTR)) {
             if (errno != EINTR && ++stalled >= kMaxStalledSends) {
                 return -1;
             }
@@ -87,4 +159,194 @@ int CHttpResponse::Send(SOCKET socket) {
         return -1;
     }
     return 0;
+}
+
+int FindRawHeader(const std::string& raw, const std::string& name, std::string& value) {
+    value.clear();
+    size_t begin = name.find_first_not_of(' ');
+    size_t end = name.find_last_not_of(" :");
+    if (begin == std::string::npos || end == std::string::npos || end < begin) {
+        return -1;
+    }
+    const std::string needle = "\r\n" + name.substr(begin, end + 1 - begin) + ":";
+    size_t found = raw.find(needle);
+    if (found == std::string::npos) {
+        return -1;
+    }
+    size_t start = raw.find_first_not_of(' ', found + needle.size());
+    if (start == std::string::npos) {
+        return -1;
+    }
+    size_t stop = raw.find("\r\n", start);
+    if (stop == std::string::npos) {
+        return -1;
+    }
+    value = raw.substr(start, stop - start);
+    return 0;
+}
+
+int DecodeChunked(const std::string& text, std::string& out) {
+    out.clear();
+    size_t pos = 0;
+    ChunkState state = DecodeChunksFrom(text, pos, out, std::string().max_size());
+    return state == ChunkState::Complete ? 0 : -1;
+}
+
+void CHttpResponse::Clear() {
+    status.clear();
+    reason.clear();
+    version.clear();
+    headers.clear();
+    body.clear();
+}
+
+int CHttpResponse::Parse(const std::string& text) {
+    Clear();
+    size_t e1 = text.find("\r\n");
+    size_t e2 = text.find("\r\n\r\n");
+    if (e1 == std::string::npos || e2 == std::string::npos) {
+        return -1;
+    }
+    std::string_view line(text.data(), e1);
+    std::string_view block;
+    if (e2 > e1) {
+        block = std::string_view(text).substr(e1 + 2, e2 - (e1 + 2));
+    }
+    body = text.substr(e2 + 4);
+
+    size_t pos = line.find_first_not_of(' ');
+    if (pos == std::string_view::npos) {
+        return -1;
+    }
+    size_t space = line.find(' ', pos);
+    if (space == std::string_view::npos) {
+        return -1;
+    }
+    version = std::string(line.substr(pos, space - pos));
+    if (version != "HTTP/1.0" && version != "HTTP/1.1") {
+        return -1;
+    }
+    pos = line.find_first_not_of(' ', space);
+    if (pos == std::string_view::npos) {
+        return -1;
+    }
+    space = line.find(' ', pos);
+    if (space == std::string_view::npos) {
+        return -1;  // a status line needs the space after the code
+    }
+    status = std::string(line.substr(pos, space - pos));
+    static constexpr int kLowestStatus = 200;
+    static constexpr int kHighestStatus = 600;
+    if (!IsStatusDigits(status)) {
+        return -1;
+    }
+    int code = std::atoi(status.c_str());
+    if (code < kLowestStatus || code > kHighestStatus) {
+        return -1;
+    }
+    pos = line.find_first_not_of(' ', space);
+    if (pos != std::string_view::npos) {
+        reason = std::string(line.substr(pos));
+    }
+    return ParseHeaderBlock(block, headers);
+}
+
+int CHttpResponse::Receive(SOCKET socket, int timeoutMs) {
+    Clear();
+    rawHeader.clear();
+    if (!SetSocketBlocking(socket, false)) {
+        return -1;
+    }
+    const long long start = SteadyNowMs();
+    std::string buffer;
+    bool startChecked = false;
+    bool headerDone = false;
+    bool chunked = false;
+    long long length = 0;
+    long long bodyCount = 0;
+    size_t chunkPos = 0;
+    std::string decoded;
+    char piece[kReceiveChunk];
+
+    for (;;) {
+        long long remaining = timeoutMs - (SteadyNowMs() - start);
+        if (remaining <= 0) {
+            return -1;
+        }
+        size_t want = 1;
+        if (headerDone) {
+            want =
+                chunked
+                    ? kReceiveChunk
+                    : static_cast<size_t>(std::min<long long>(kReceiveChunk, length - bodyCount));
+        }
+        ssize_t got = recv(socket, piece, want, 0);
+        if (got < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+                if (WaitForSocket(socket, POLLIN, static_cast<int>(remaining)) < 0) {
+                    return -1;
+                }
+                continue;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            return -1;  // the server closed before the response was complete
+        }
+        buffer.append(piece, static_cast<size_t>(got));
+        if (!startChecked && buffer.size() > 4) {
+            startChecked = true;
+            if (buffer.compare(0, 5, "HTTP/") != 0) {
+                return -1;
+            }
+        }
+
+        if (headerDone) {
+            bodyCount += got;
+            if (!chunked) {
+                if (bodyCount >= length) {
+                    break;
+                }
+                continue;
+            }
+            std::string_view wire = std::string_view(buffer).substr(rawHeader.size());
+            ChunkState state = DecodeChunksFrom(wire, chunkPos, decoded, kMaxBody);
+            if (state == ChunkState::Complete) {
+                buffer = rawHeader + decoded;
+                break;
+            }
+            if (state == ChunkState::Refused || bodyCount > 2 * kMaxBody) {
+                return -1;
+            }
+            continue;
+        }
+
+        // Bytes arrive one at a time here, so the block can only end at the tail.
+        if (buffer.size() < 4 || buffer.compare(buffer.size() - 4, 4, "\r\n\r\n") != 0) {
+            if (buffer.size() > kMaxHeaderBlock) {
+                return -1;
+            }
+            continue;
+        }
+        headerDone = true;
+        rawHeader = buffer;
+        std::string value;
+        if (FindRawHeader(rawHeader, "Content-Length", value) == 0) {
+            length = std::atoll(value.c_str());
+        } else if (FindRawHeader(rawHeader, "Transfer-Encoding", value) == 0) {
+            std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) {
+                return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+            });
+            chunked = value == "chunked";
+        }
+        if (!chunked) {
+            if (length <= 0) {
+                break;
+            }
+            if (length > kMaxBody) {
+                return -1;
+            }
+        }
+    }
+    return Parse(buffer);
 }

@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -42,6 +44,25 @@ bool IsTransientAcceptError(int error) {
 
 }  // namespace
 
+bool ResolveIpv4(const std::string& host, uint32_t& address) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1 && parsed.s_addr != INADDR_NONE &&
+        ntohl(parsed.s_addr) > 0x01000000u) {
+        address = parsed.s_addr;
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(found);
+    return true;
+}
+
 SOCKET CreateTcpSocket() {
     SOCKET fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -65,22 +86,11 @@ int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) 
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
 
-    in_addr parsed{};
-    bool literal = inet_pton(AF_INET, host.c_str(), &parsed) == 1 &&
-                   parsed.s_addr != INADDR_NONE && ntohl(parsed.s_addr) > 0x01000000u;
-    if (literal) {
-        address.sin_addr = parsed;
-    } else {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-            return -1;
-        }
-        address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-        freeaddrinfo(found);
+    uint32_t resolved = 0;
+    if (!ResolveIpv4(host, resolved)) {
+        return -1;
     }
+    address.sin_addr.s_addr = resolved;
 
     if (!SetSocketBlocking(socket, false)) {
         return -1;
@@ -91,12 +101,8 @@ int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) 
     if (errno != EINPROGRESS) {
         return -1;
     }
-    pollfd waiting{socket, POLLOUT, 0};
-    int ready;
-    do {
-        ready = poll(&waiting, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready != 1) {
+    // A signal during the wait resumes it with the time that is left.
+    if (WaitForSocket(socket, POLLOUT, timeoutMs) != 1) {
         return -1;
     }
     // Writable with a pending error means the connection was refused.
@@ -161,6 +167,29 @@ void CloseSocket(SOCKET socket) {
     if (socket >= 0) {
         close(socket);
     }
+}
+
+int WaitForSocket(SOCKET socket, short events, int timeoutMs) {
+    const long long deadline = SteadyNowMs() + (timeoutMs < 0 ? 0 : timeoutMs);
+    pollfd waiting{socket, events, 0};
+    for (;;) {
+        int limit = timeoutMs < 0 ? -1 : static_cast<int>(std::max(0LL, deadline - SteadyNowMs()));
+        int ready = poll(&waiting, 1, limit);
+        if (ready > 0) {
+            return 1;
+        }
+        if (ready == 0) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+long long SteadyNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 bool SetSocketBlocking(SOCKET socket, bool blocking) {

@@ -13,6 +13,11 @@ constexpr int kErrorTimedOut = 10060;    // ETIMEDOUT
 
 constexpr int kListenBacklog = 1000;
 
+// The IPv4 address (network byte order) to connect to for host: a dotted
+// address above 1.0.0.0 as it stands, anything else resolved by name (the
+// first address). false when the name does not resolve.
+bool ResolveIpv4(const std::string& host, uint32_t& address);
+
 // A new non-blocking stream socket, or kInvalidSocket.
 SOCKET CreateTcpSocket();
 
@@ -31,6 +36,13 @@ int ListenTcp(SOCKET socket, const std::string& ip, int port);
 SOCKET AcceptTcp(SOCKET listening, std::string& ip, int& port);
 
 void CloseSocket(SOCKET socket);
+
+// Waits for the events (POLLIN, POLLOUT) on the socket for at most timeoutMs
+// (negative: no limit), resuming after signals. 1 ready, 0 timed out, -1 error.
+int WaitForSocket(SOCKET socket, short events, int timeoutMs);
+
+// Milliseconds of a steady clock, for time-outs.
+long long SteadyNowMs();
 bool SetSocketBlocking(SOCKET socket, bool blocking);
 
 // The last socket error in the codes above where one exists, else errno.
