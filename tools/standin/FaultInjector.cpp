@@ -94,10 +94,12 @@ bool FaultInjector::AddRule(const std::string& text) {
             rule.method = value;
         } else if (name == "drop" && value.empty()) {
             rule.drop = true;
-        } else if ((name == "status" || name == "delay" || name == "times") &&
+        } else if ((name == "status" || name == "delay" || name == "times" || name == "port") &&
                    ParseInt(value, number) && number >= -1 && number <= kMaxDelayMs) {
-            (name == "status" ? rule.status : name == "delay" ? rule.delayMs : rule.times) =
-                static_cast<int>(number);
+            (name == "status"  ? rule.status
+             : name == "delay" ? rule.delayMs
+             : name == "port"  ? rule.port
+                               : rule.times) = static_cast<int>(number);
         } else {
             return false;
         }
@@ -138,7 +140,7 @@ bool FaultInjector::AddRule(const Json::Value& json) {
         rule.body = json["body"].asString();
     }
     if (!intMember("status", rule.status) || !intMember("delayMs", rule.delayMs) ||
-        !intMember("times", rule.times) || !Valid(rule)) {
+        !intMember("times", rule.times) || !intMember("port", rule.port) || !Valid(rule)) {
         return false;
     }
     std::lock_guard<std::mutex> hold(m_lock);
@@ -162,6 +164,7 @@ Json::Value FaultInjector::Rules() const {
         item["delayMs"] = rule.delayMs;
         item["drop"] = rule.drop;
         item["times"] = rule.times;
+        item["port"] = rule.port;
         if (rule.hasBody) {
             item["body"] = rule.body;
         }
@@ -170,13 +173,14 @@ Json::Value FaultInjector::Rules() const {
     return list;
 }
 
-bool FaultInjector::Take(const httplib::Request& request, FaultRule& taken) {
+bool FaultInjector::Take(const httplib::Request& request, int port, FaultRule& taken) {
     std::lock_guard<std::mutex> hold(m_lock);
     for (FaultRule& rule : m_rules) {
         if (rule.times == 0 || !PathMatches(rule.path, request.path)) {
             continue;
         }
-        if (!rule.method.empty() && rule.method != request.method) {
+        if ((!rule.method.empty() && rule.method != request.method) ||
+            (rule.port != 0 && rule.port != port)) {
             continue;
         }
         if (rule.times > 0) {
@@ -188,9 +192,10 @@ bool FaultInjector::Take(const httplib::Request& request, FaultRule& taken) {
     return false;
 }
 
-bool FaultInjector::Apply(const httplib::Request& request, httplib::Response& response) {
+bool FaultInjector::Apply(const httplib::Request& request, int port,
+                          httplib::Response& response) {
     FaultRule rule;
-    if (!Take(request, rule)) {
+    if (!Take(request, port, rule)) {
         return false;
     }
     if (rule.delayMs > 0) {

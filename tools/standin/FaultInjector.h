@@ -12,14 +12,16 @@
 // another status and body, answer late, or lose their connection.
 //
 // A rule as text (command line): "path=/lms/api/X,status=500,delay=300,drop,
-// times=2,method=POST,body=..." (body last, it may hold commas); as JSON
+// times=2,method=POST,port=18090,body=..." (body last, it may hold commas); as JSON
 // (control endpoint): {"path":..,"status":..,"delayMs":..,"drop":true,
-// "times":..,"method":..,"body":..}. The path compares without regard to case
+// "times":..,"method":..,"port":..,"body":..}. "port" limits the rule to
+// the server on that port (one box among several). The path compares without regard to case
 // and leading slashes; a final "*" makes it a prefix. "times" counts how many
 // requests the rule takes (absent or negative: all of them).
 struct FaultRule {
     std::string path;
     std::string method;  // empty: any
+    int port = 0;        // 0: any of the process's servers
     int status = 0;      // 0: answer normally (after the delay)
     int delayMs = 0;
     bool drop = false;  // close the connection without answering
@@ -40,13 +42,13 @@ public:
 
     // Called before routing. True when the request was answered (or dropped)
     // here; false when it goes on to its route, possibly after a delay.
-    bool Apply(const httplib::Request& request, httplib::Response& response);
+    bool Apply(const httplib::Request& request, int port, httplib::Response& response);
 
     // Ends every pending delay at once (shutdown).
     void Cancel();
 
 private:
-    bool Take(const httplib::Request& request, FaultRule& rule);
+    bool Take(const httplib::Request& request, int port, FaultRule& rule);
     static bool Valid(const FaultRule& rule);
 
     mutable std::mutex m_lock;

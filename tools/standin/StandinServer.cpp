@@ -48,7 +48,7 @@ StandinServer::StandinServer(std::string role, Journal& journal, FaultInjector& 
 
 bool StandinServer::Screen(const httplib::Request& request, httplib::Response& response) {
     m_journal.Record(m_role, m_port, request);
-    return m_faults.Apply(request, response);
+    return m_faults.Apply(request, m_port, response);
 }
 
 httplib::Server::Handler StandinServer::Wrap(httplib::Server::Handler handler) {
