@@ -254,6 +254,14 @@ TEST_F(DownloaderStandin, ParametersInAnyOrderAndOneSlash) {
         HttpFetch::Encode(R"([{"userUid":"demo-user"}])") + "&methodname=GetUserLessonList");
     EXPECT_EQ(ParseJson(result.body)[0]["isSuccess"].asString(), "true");
     EXPECT_GE(ParseJson(result.body)[0]["lessonList"].size(), 3u);
+
+    // "=" inside a value, unescaped, stays part of it.
+    HttpResult sql = HttpFetch::Get(m_base + "/EXECSQL.KIVO?Sql=select+count(*)+from+lesson+where+1=1");
+    std::string text;
+    ASSERT_TRUE(ReadElement(sql.body, "SqlResult", text));
+    Table table;
+    ASSERT_TRUE(ReadTable(text, table));
+    EXPECT_EQ(table.retCode, 0) << table.message;
 }
 
 TEST_F(DownloaderStandin, ExecSqlRoundTripsAwkwardValues) {

@@ -4,13 +4,47 @@
 
 #include <cstdlib>
 
+// The HTTP library splits "name=a=b" at every "=" and keeps the last piece, so
+// a statement such as "where 1=1" sent without escaping would lose its head.
+// The query is therefore read here, split at the first "=" only.
+static bool FindInQuery(const std::string& target, const std::string& name, bool exact,
+                        std::string& value) {
+    size_t question = target.find('?');
+    if (question == std::string::npos) {
+        return false;
+    }
+    size_t pos = question + 1;
+    while (pos <= target.size()) {
+        size_t amp = target.find('&', pos);
+        std::string piece = target.substr(pos, amp == std::string::npos ? amp : amp - pos);
+        size_t equals = piece.find('=');
+        std::string key = PercentDecoded(piece.substr(0, equals));
+        bool match = exact ? key == name : strcasecmp(key.c_str(), name.c_str()) == 0;
+        if (match) {
+            value = equals == std::string::npos ? "" : PercentDecoded(piece.substr(equals + 1));
+            return true;
+        }
+        if (amp == std::string::npos) {
+            break;
+        }
+        pos = amp + 1;
+    }
+    return false;
+}
+
 std::string ParamOf(const httplib::Request& request, const std::string& name) {
+    std::string value;
+    if (FindInQuery(request.target, name, true, value) ||
+        FindInQuery(request.target, name, false, value)) {
+        return value;
+    }
+    // Form bodies of POST requests.
     if (request.has_param(name.c_str())) {
         return request.get_param_value(name.c_str());
     }
-    for (const auto& [key, value] : request.params) {
+    for (const auto& [key, param] : request.params) {
         if (strcasecmp(key.c_str(), name.c_str()) == 0) {
-            return value;
+            return param;
         }
     }
     return "";
