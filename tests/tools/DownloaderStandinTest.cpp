@@ -2,10 +2,13 @@
 // session service drive it.
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <json/json.h>
 
 #include <filesystem>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -91,8 +94,10 @@ protected:
     void SetUp() override { Launch({}); }
 
     void Launch(std::vector<std::string> extra) {
+        // Never report to a client that may be running on this machine.
         std::vector<std::string> args = {"-commandline", "--port", "0", "--data",
-                                         m_dir.file("data"), "--rate", "8388608", "--tick", "20"};
+                                         m_dir.file("data"), "--rate", "8388608", "--tick", "20",
+                                         "--report-channel", "none"};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(m_process.Start("QorvaneService", args, m_dir.file("stderr.log")))
             << m_process.Failure();
@@ -347,6 +352,52 @@ TEST_F(DownloaderStandin, SubmitFileKeepsACopyAndRestartsAreRecorded) {
     EXPECT_EQ(restarts.rows[0][0], "1");
     EXPECT_EQ(restarts.rows[1][0], "0");
     EXPECT_EQ(restarts.rows[2][0], "");
+}
+
+// Stands for the client's channel: collects the paper statuses it is told.
+class StatusChannel {
+public:
+    StatusChannel() {
+        m_server.Get("/EXAMREQUEST.KIVO", [this](const httplib::Request& request,
+                                                 httplib::Response&) {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (request.get_param_value("MethodName") == "UpdatePaperDownloadStatus") {
+                m_statuses.push_back(request.get_param_value("Status"));
+            }
+            m_arrived.notify_all();
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+    ~StatusChannel() {
+        m_server.stop();
+        m_thread.join();
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    std::vector<std::string> WaitFor(size_t count) {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_arrived.wait_for(hold, kProgressTimeout, [&] { return m_statuses.size() >= count; });
+        return m_statuses;
+    }
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    std::mutex m_lock;
+    std::condition_variable m_arrived;
+    std::vector<std::string> m_statuses;
+};
+
+TEST_F(DownloaderStandin, RestartExamReportsThePaperStatusToTheClient) {
+    StatusChannel channel;
+    m_process.Terminate();
+    Launch({"--report-channel", channel.Url(), "--paper-outcome", "accel-fails", "--paper-delay",
+            "10"});
+    HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?MethodName=RestartExam&Channel=1");
+    EXPECT_EQ(channel.WaitFor(2), (std::vector<std::string>{"0", "-1"}));
+    HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?MethodName=RestartExam&Channel=0");
+    EXPECT_EQ(channel.WaitFor(4), (std::vector<std::string>{"0", "-1", "0", "2"}));
 }
 
 TEST_F(DownloaderStandin, ServesPaperFilesInsideItsFolderOnly) {

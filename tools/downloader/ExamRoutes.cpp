@@ -32,8 +32,12 @@ bool ReadFile(const std::string& path, std::string& bytes) {
 
 }  // namespace
 
-ExamRoutes::ExamRoutes(LessonDatabase& database, Journal& journal, std::string submittedDir)
-    : m_database(database), m_journal(journal), m_submittedDir(std::move(submittedDir)) {}
+ExamRoutes::ExamRoutes(LessonDatabase& database, Journal& journal, std::string submittedDir,
+                       PaperReporter* papers)
+    : m_database(database),
+      m_journal(journal),
+      m_submittedDir(std::move(submittedDir)),
+      m_papers(papers) {}
 
 void ExamRoutes::Handle(const httplib::Request& request, httplib::Response& response) {
     const std::string method = ParamOf(request, "MethodName");
@@ -43,6 +47,9 @@ void ExamRoutes::Handle(const httplib::Request& request, httplib::Response& resp
         std::string channel = ParamOf(request, "Channel");
         m_database.RecordRestart(channel);
         m_journal.Note("downloader", "RestartExam", channel);
+        if (m_papers != nullptr) {
+            m_papers->Restart(channel);
+        }
         Answer(response, 0, "ok");
     } else {
         Answer(response, -1, "unknown method");

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "tools/downloader/CourseManagerRoutes.h"
@@ -11,6 +12,7 @@
 #include "tools/downloader/DownloaderRoutes.h"
 #include "tools/downloader/ExamRoutes.h"
 #include "tools/downloader/LessonDatabase.h"
+#include "tools/downloader/PaperReporter.h"
 #include "tools/standin/CommandLine.h"
 #include "tools/standin/FaultInjector.h"
 #include "tools/standin/Journal.h"
@@ -22,11 +24,13 @@ namespace {
 
 constexpr int kDefaultPort = 32889;
 constexpr const char* kHost = "127.0.0.1";
+constexpr const char* kDefaultChannel = "http://127.0.0.1:32899";
 
 const char* const kUsage =
     "usage: QorvaneService [-commandline] [--port N] [--data DIR] [--fixtures DIR]\n"
     "                      [--papers DIR] [--user UID] [--rate BYTES_PER_S] [--tick MS]\n"
-    "                      [--journal FILE] [--fail RULE]...\n"
+    "                      [--journal FILE] [--fail RULE]... [--report-channel URL|none]\n"
+    "                      [--paper-outcome ok|accel-fails|fail] [--paper-delay MS]\n"
     "  --port      port on 127.0.0.1 (32889; 0 picks a free one, announced on stdout)\n"
     "  --data      database, handed-in files and journal (~/.local/share/qorvane-standins/"
     "downloader)\n"
@@ -35,7 +39,9 @@ const char* const kUsage =
     "  --user      the current user reported by GetCurServerInfo (kept in the database)\n"
     "  --rate      simulated download speed (2097152); --tick: progress step in ms (250)\n"
     "  --journal   JSON lines of every request (<data>/journal.jsonl)\n"
-    "  --fail      failure rule, e.g. path=/EXECSQL.KIVO,delay=3000,times=1\n";
+    "  --fail      failure rule, e.g. path=/EXECSQL.KIVO,delay=3000,times=1\n"
+    "  --report-channel  where RestartExam reports the paper status (http://127.0.0.1:32899)\n"
+    "  --paper-outcome   how the refetch ends (ok); --paper-delay: how long it takes (1000)\n";
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -47,13 +53,14 @@ std::string ReadText(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CommandLine args(argc, argv);
+    CommandLine args(argc, argv, {"commandline"});
     if (args.Has("help")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
     auto unknown = args.Unknown({"commandline", "port", "data", "fixtures", "papers", "user",
-                                 "rate", "tick", "journal", "fail"});
+                                 "rate", "tick", "journal", "fail", "report-channel",
+                                 "paper-outcome", "paper-delay"});
     if (!unknown.empty()) {
         std::fprintf(stderr, "unknown argument %s\n%s", unknown[0].c_str(), kUsage);
         return 2;
@@ -66,6 +73,14 @@ int main(int argc, char** argv) {
     const int tick = args.IntValue("tick", DownloadSimulator::kDefaultTickMs);
     if (rate <= 0 || tick <= 0) {
         std::fprintf(stderr, "--rate and --tick must be positive\n");
+        return 2;
+    }
+    const std::string reportChannel = args.Value("report-channel", kDefaultChannel);
+    const int paperDelay = args.IntValue("paper-delay", PaperReporter::kDefaultDelayMs);
+    PaperReporter::Outcome outcome;
+    if (!PaperReporter::ParseOutcome(args.Value("paper-outcome", "ok"), outcome) ||
+        paperDelay < 0) {
+        std::fprintf(stderr, "--paper-outcome takes ok, accel-fails or fail; --paper-delay >= 0\n");
         return 2;
     }
 
@@ -101,7 +116,11 @@ int main(int argc, char** argv) {
 
     DownloadSimulator simulator(database, rate, tick);
     CourseManagerRoutes courses(database, simulator);
-    ExamRoutes exams(database, journal, data + "/submitted");
+    std::unique_ptr<PaperReporter> reporter;
+    if (reportChannel != "none") {
+        reporter = std::make_unique<PaperReporter>(reportChannel, outcome, paperDelay, journal);
+    }
+    ExamRoutes exams(database, journal, data + "/submitted", reporter.get());
     StandinServer server("downloader", journal, faults);
     AddDownloaderRoutes(server, database, courses, exams, papers, [&shutdown] { shutdown.Request(); });
     if (!server.Bind(kHost, port)) {

@@ -64,7 +64,7 @@ bool ParseBox(const std::string& text, BoxSpec& box) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CommandLine args(argc, argv);
+    CommandLine args(argc, argv, {"no-box"});
     if (args.Has("help")) {
         std::fputs(kUsage, stdout);
         return 0;

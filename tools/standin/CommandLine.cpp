@@ -5,16 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace {
-
-// Options that never take a value, so that "--drop --x" is not read as drop=--x.
-bool IsFlag(const std::string& name) {
-    return name == "commandline" || name == "help" || name == "quiet";
-}
-
-}  // namespace
-
-CommandLine::CommandLine(int argc, char** argv) {
+CommandLine::CommandLine(int argc, char** argv, const std::vector<std::string>& flags) {
+    auto isFlag = [&flags](const std::string& name) {
+        return name == "help" || std::find(flags.begin(), flags.end(), name) != flags.end();
+    };
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         size_t dashes = arg.find_first_not_of('-');
@@ -26,7 +20,7 @@ CommandLine::CommandLine(int argc, char** argv) {
         size_t equals = name.find('=');
         if (equals != std::string::npos) {
             m_options.emplace(name.substr(0, equals), name.substr(equals + 1));
-        } else if (!IsFlag(name) && i + 1 < argc && argv[i + 1][0] != '-') {
+        } else if (!isFlag(name) && i + 1 < argc && argv[i + 1][0] != '-') {
             m_options.emplace(name, argv[++i]);
         } else {
             m_options.emplace(name, "");

@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
-// "--name value" and "--name=value" options, possibly repeated, plus bare flags
-// such as "-commandline". Unknown names are kept; the program decides.
+// "--name value" and "--name=value" options, possibly repeated, plus flags
+// such as "-commandline" that never take a value. Unknown names are kept; the
+// program decides.
 class CommandLine {
 public:
-    CommandLine(int argc, char** argv);
+    CommandLine(int argc, char** argv, const std::vector<std::string>& flags);
 
     bool Has(const std::string& name) const;
     std::string Value(const std::string& name, const std::string& fallback = "") const;
