@@ -96,7 +96,7 @@ protected:
     void Launch(std::vector<std::string> extra) {
         // Never report to a client that may be running on this machine.
         std::vector<std::string> args = {"-commandline", "--port", "0", "--data",
-                                         m_dir.file("data"), "--rate", "8388608", "--tick", "20",
+                                         m_dir.file("data"), "--rate", "67108864", "--tick", "20",
                                          "--report-channel", "none"};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(m_process.Start("QorvaneService", args, m_dir.file("stderr.log")))
@@ -224,7 +224,7 @@ TEST_F(DownloaderStandin, StartedLessonsDownloadOneAfterTheOther) {
 
 TEST_F(DownloaderStandin, StoppedLessonKeepsItsProgress) {
     m_process.Terminate();
-    Launch({"--rate", "1024", "--tick", "10"});  // slow enough to stop halfway
+    Launch({"--rate", "65536", "--tick", "10"});  // slow enough to stop halfway
     Course("StartPreDownLesson",
            R"([{"lessonList":[{"lessonUid":"lesson-safety"}],"userUid":"demo-user"}])");
     ASSERT_TRUE(WaitFor([&] { return Lesson("lesson-safety")["lessonDownRate"].asDouble() > 0; }));
