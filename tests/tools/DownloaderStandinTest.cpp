@@ -5,8 +5,8 @@
 #include <httplib.h>
 #include <json/json.h>
 
-#include <filesystem>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <regex>
@@ -29,12 +29,15 @@ constexpr auto kProgressPoll = std::chrono::milliseconds(50);
 // CDATA section unwrapped, otherwise &lt; and &gt; turned back.
 bool ReadElement(const std::string& document, const std::string& tag, std::string& text) {
     size_t open = document.find("<" + tag);
-    if (open == std::string::npos) return false;
+    if (open == std::string::npos)
+        return false;
     size_t start = document.find('>', open);
-    if (start == std::string::npos) return false;
+    if (start == std::string::npos)
+        return false;
     ++start;
     size_t end = document.find("</" + tag + ">", start);
-    if (end == std::string::npos) return false;
+    if (end == std::string::npos)
+        return false;
     text = document.substr(start, end - start);
     if (text.rfind("<![CDATA[", 0) == 0) {
         text = text.substr(9, text.size() - 12);
@@ -56,24 +59,28 @@ struct Table {
 };
 
 bool ReadTable(const std::string& text, Table& table) {
-    if (text.size() <= 12) return false;
+    if (text.size() <= 12)
+        return false;
     const std::string sep = text.substr(0, 12);
     size_t pos = 12;
     auto field = [&](std::string& out) {
         size_t end = text.find(sep, pos);
-        if (end == std::string::npos) return false;
+        if (end == std::string::npos)
+            return false;
         out = text.substr(pos, end - pos);
         pos = end + 12;
         return true;
     };
     std::string code, rows, columns;
-    if (!field(code) || !field(table.message) || !field(rows) || !field(columns)) return false;
+    if (!field(code) || !field(table.message) || !field(rows) || !field(columns))
+        return false;
     table.retCode = std::atoi(code.c_str());
     table.columns = std::atoi(columns.c_str());
     for (int r = 0; r < std::atoi(rows.c_str()); ++r) {
         std::vector<std::string> row(static_cast<size_t>(table.columns));
         for (auto& cell : row) {
-            if (!field(cell)) return false;
+            if (!field(cell))
+                return false;
         }
         table.rows.push_back(row);
     }
@@ -95,9 +102,10 @@ protected:
 
     void Launch(std::vector<std::string> extra) {
         // Never report to a client that may be running on this machine.
-        std::vector<std::string> args = {"-commandline", "--port", "0", "--data",
-                                         m_dir.file("data"), "--rate", "67108864", "--tick", "20",
-                                         "--report-channel", "none"};
+        std::vector<std::string> args = {
+            "-commandline", "--port",   "0",      "--data", m_dir.file("data"),
+            "--rate",       "67108864", "--tick", "20",     "--report-channel",
+            "none"};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(m_process.Start("QorvaneService", args, m_dir.file("stderr.log")))
             << m_process.Failure();
@@ -118,7 +126,8 @@ protected:
 
     Json::Value Lesson(const std::string& uid) {
         for (const Json::Value& lesson : Lessons()) {
-            if (lesson["lessonUid"].asString() == uid) return lesson;
+            if (lesson["lessonUid"].asString() == uid)
+                return lesson;
         }
         return Json::Value();
     }
@@ -126,7 +135,8 @@ protected:
     bool WaitFor(const std::function<bool()>& done) {
         auto deadline = std::chrono::steady_clock::now() + kProgressTimeout;
         while (std::chrono::steady_clock::now() < deadline) {
-            if (done()) return true;
+            if (done())
+                return true;
             std::this_thread::sleep_for(kProgressPoll);
         }
         return done();
@@ -136,7 +146,8 @@ protected:
         HttpResult result =
             HttpFetch::Get(m_base + "/EXECSQL.KIVO?Sql=" + HttpFetch::Encode(statement));
         EXPECT_EQ(result.status, 200);
-        if (raw != nullptr) *raw = result.body;
+        if (raw != nullptr)
+            *raw = result.body;
         std::string retn, text;
         EXPECT_TRUE(ReadElement(result.body, "Retn", retn)) << result.body;
         EXPECT_EQ(retn, "0") << result.body;
@@ -182,9 +193,9 @@ TEST_F(DownloaderStandin, LessonListHasTheShapesTheClientReads) {
         EXPECT_EQ(std::to_string(sum), lesson["size"].asString());
     }
 
-    Json::Value info = ParseJson(
-        Course("GetUserLessonCourseInfo", R"([{"lessonUid":"lesson-office","userUid":"demo-user"}])")
-            .body);
+    Json::Value info = ParseJson(Course("GetUserLessonCourseInfo",
+                                        R"([{"lessonUid":"lesson-office","userUid":"demo-user"}])")
+                                     .body);
     ASSERT_EQ(info[0]["lessonList"].size(), 1u);
     EXPECT_EQ(info[0]["lessonList"][0]["courseList"].size(), 3u);
 
@@ -240,7 +251,9 @@ TEST_F(DownloaderStandin, StoppedLessonKeepsItsProgress) {
 }
 
 TEST_F(DownloaderStandin, BadRequestsReportFailure) {
-    auto success = [&](const HttpResult& r) { return ParseJson(r.body)[0]["isSuccess"].asString(); };
+    auto success = [&](const HttpResult& r) {
+        return ParseJson(r.body)[0]["isSuccess"].asString();
+    };
     EXPECT_EQ(success(Course("StartPreDownLesson", "not json")), "false");
     EXPECT_EQ(success(Course("StartPreDownLesson", R"({"userUid":"demo-user"})")), "false");
     EXPECT_EQ(success(Course("StartPreDownLesson",
@@ -254,14 +267,15 @@ TEST_F(DownloaderStandin, BadRequestsReportFailure) {
 }
 
 TEST_F(DownloaderStandin, ParametersInAnyOrderAndOneSlash) {
-    HttpResult result = HttpFetch::Get(
-        m_base + "/coursemanagerrequest.kivo?requstargs=" +
-        HttpFetch::Encode(R"([{"userUid":"demo-user"}])") + "&methodname=GetUserLessonList");
+    HttpResult result = HttpFetch::Get(m_base + "/coursemanagerrequest.kivo?requstargs=" +
+                                       HttpFetch::Encode(R"([{"userUid":"demo-user"}])") +
+                                       "&methodname=GetUserLessonList");
     EXPECT_EQ(ParseJson(result.body)[0]["isSuccess"].asString(), "true");
     EXPECT_GE(ParseJson(result.body)[0]["lessonList"].size(), 3u);
 
     // "=" inside a value, unescaped, stays part of it.
-    HttpResult sql = HttpFetch::Get(m_base + "/EXECSQL.KIVO?Sql=select+count(*)+from+lesson+where+1=1");
+    HttpResult sql =
+        HttpFetch::Get(m_base + "/EXECSQL.KIVO?Sql=select+count(*)+from+lesson+where+1=1");
     std::string text;
     ASSERT_TRUE(ReadElement(sql.body, "SqlResult", text));
     Table table;
@@ -270,24 +284,26 @@ TEST_F(DownloaderStandin, ParametersInAnyOrderAndOneSlash) {
 }
 
 TEST_F(DownloaderStandin, ExecSqlRoundTripsAwkwardValues) {
-    Table created = Sql(
-        "create table if not exists examAnswer(userId varchar,examId varchar,answer varchar,"
-        "url varchar,lastTime BIGINT,status int, primary key(userId,examId) )");
+    Table created =
+        Sql("create table if not exists examAnswer(userId varchar,examId varchar,answer varchar,"
+            "url varchar,lastTime BIGINT,status int, primary key(userId,examId) )");
     EXPECT_EQ(created.retCode, 0);
-    const std::vector<std::string> answers = {
-        R"([{"a":"<b>x</b>"}])", "ends in ]]> and </SqlResult> too", "&lt;kept&gt; as typed",
-        "中文答案 'quoted'", ""};
+    const std::vector<std::string> answers = {R"([{"a":"<b>x</b>"}])",
+                                              "ends in ]]> and </SqlResult> too",
+                                              "&lt;kept&gt; as typed", "中文答案 'quoted'", ""};
     for (size_t i = 0; i < answers.size(); ++i) {
         std::string quoted;
-        for (char c : answers[i]) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-        Table stored = Sql("replace into examAnswer(userId,examId,answer,url,lastTime,status) "
-                           "values('u1','e" + std::to_string(i) + "','" + quoted +
-                           "','http://h','17','0')");
+        for (char c : answers[i])
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        Table stored =
+            Sql("replace into examAnswer(userId,examId,answer,url,lastTime,status) "
+                "values('u1','e" +
+                std::to_string(i) + "','" + quoted + "','http://h','17','0')");
         EXPECT_EQ(stored.retCode, 0) << stored.message;
     }
     std::string first, second;
-    Table rows = Sql("select * from examAnswer where userId='u1' and status='0' and examId<>'e1' ",
-                     &first);
+    Table rows =
+        Sql("select * from examAnswer where userId='u1' and status='0' and examId<>'e1' ", &first);
     EXPECT_EQ(rows.retCode, 0);
     EXPECT_EQ(rows.columns, 6);
     ASSERT_EQ(rows.rows.size(), answers.size() - 1);
@@ -326,8 +342,9 @@ TEST_F(DownloaderStandin, SubmitFileKeepsACopyAndRestartsAreRecorded) {
     const std::string document = m_dir.file("answer.docx");
     WriteWholeFile(document, std::string("PK\x03\x04 office bytes", 20));
     std::string args = R"([{"LocalPath":")" + document + R"(","OriginalUrl":""}])";
-    HttpResult submitted = HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?RequestArgs=" +
-                                          HttpFetch::Encode(args) + "&MethodName=SubmitFile");
+    HttpResult submitted =
+        HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?RequestArgs=" + HttpFetch::Encode(args) +
+                       "&MethodName=SubmitFile");
     ASSERT_EQ(submitted.status, 200);
     Json::Value answer = ParseJson(submitted.body);
     ASSERT_TRUE(answer[0]["errorCode"].isString());
@@ -338,14 +355,17 @@ TEST_F(DownloaderStandin, SubmitFileKeepsACopyAndRestartsAreRecorded) {
     EXPECT_EQ(ReadWholeFile(files.rows[0][1]), ReadWholeFile(document));
 
     std::string missing = R"([{"LocalPath":")" + m_dir.file("gone.docx") + R"("}])";
-    Json::Value refused = ParseJson(HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?MethodName=SubmitFile"
-                                                   "&RequestArgs=" + HttpFetch::Encode(missing))
+    Json::Value refused = ParseJson(HttpFetch::Get(m_base +
+                                                   "/EXAMREQUEST.KIVO?MethodName=SubmitFile"
+                                                   "&RequestArgs=" +
+                                                   HttpFetch::Encode(missing))
                                         .body);
     EXPECT_NE(refused[0]["errorCode"].asString(), "0");
 
     for (const char* query : {"&Channel=1", "&Channel=0", ""}) {
-        EXPECT_EQ(HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?MethodName=RestartExam" + query).status,
-                  200);
+        EXPECT_EQ(
+            HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?MethodName=RestartExam" + query).status,
+            200);
     }
     Table restarts = Sql("select channel from restartRequest order by rowid");
     ASSERT_EQ(restarts.rows.size(), 3u);
@@ -358,14 +378,14 @@ TEST_F(DownloaderStandin, SubmitFileKeepsACopyAndRestartsAreRecorded) {
 class StatusChannel {
 public:
     StatusChannel() {
-        m_server.Get("/EXAMREQUEST.KIVO", [this](const httplib::Request& request,
-                                                 httplib::Response&) {
-            std::lock_guard<std::mutex> hold(m_lock);
-            if (request.get_param_value("MethodName") == "UpdatePaperDownloadStatus") {
-                m_statuses.push_back(request.get_param_value("Status"));
-            }
-            m_arrived.notify_all();
-        });
+        m_server.Get("/EXAMREQUEST.KIVO",
+                     [this](const httplib::Request& request, httplib::Response&) {
+                         std::lock_guard<std::mutex> hold(m_lock);
+                         if (request.get_param_value("MethodName") == "UpdatePaperDownloadStatus") {
+                             m_statuses.push_back(request.get_param_value("Status"));
+                         }
+                         m_arrived.notify_all();
+                     });
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
     }
@@ -415,14 +435,16 @@ TEST_F(DownloaderStandin, ExitProcessAnswersThenEnds) {
     EXPECT_EQ(m_process.WaitForExit(2000), 0);
 }
 
-TEST_F(DownloaderStandin, EndsCleanlyOnSigterm) { EXPECT_EQ(m_process.Terminate(), 0); }
+TEST_F(DownloaderStandin, EndsCleanlyOnSigterm) {
+    EXPECT_EQ(m_process.Terminate(), 0);
+}
 
 TEST_F(DownloaderStandin, InjectedFailuresApplyPerEndpoint) {
-    HttpResult added = HttpFetch::Post(
-        m_base + "/_standin/faults",
-        R"([{"path":"/EXECSQL.KIVO","drop":true,"times":1},)"
-        R"({"path":"/COURSEMANAGERREQUEST.KIVO","status":503,"times":1}])",
-        "application/json");
+    HttpResult added =
+        HttpFetch::Post(m_base + "/_standin/faults",
+                        R"([{"path":"/EXECSQL.KIVO","drop":true,"times":1},)"
+                        R"({"path":"/COURSEMANAGERREQUEST.KIVO","status":503,"times":1}])",
+                        "application/json");
     ASSERT_EQ(added.status, 200) << added.body;
     EXPECT_NE(HttpFetch::Get(m_base + "/EXECSQL.KIVO?Sql=select%201").curlCode, 0);
     EXPECT_EQ(Course("GetCurServerInfo", "").status, 503);

@@ -114,13 +114,14 @@ TEST_F(PlatformStandin, BoxesStoreAnswersAndReplyAsConfigured) {
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(ReadWholeFile(stored[0]), answer);
 
-    Json::Value wrong = ParseJson(
-        HttpFetch::Post(m_process.Url("box") + "/a.tundrelcgi?cmd=other", answer).body);
+    Json::Value wrong =
+        ParseJson(HttpFetch::Post(m_process.Url("box") + "/a.tundrelcgi?cmd=other", answer).body);
     EXPECT_EQ(wrong[0]["isSuccess"].asString(), "false");
 }
 
 TEST_F(PlatformStandin, AnswerDeliveryStoresTheRawBody) {
-    const std::string answer = R"([{"userUid":"u1","examUid":"e1","path":"/x","a":"中文 & <tag>"}])";
+    const std::string answer =
+        R"([{"userUid":"u1","examUid":"e1","path":"/x","a":"中文 & <tag>"}])";
     HttpResult result = HttpFetch::Post(m_web + "/lms/api/ExamAnswer.ashx", answer, "text/plain");
     EXPECT_EQ(result.status, 200);
     auto stored = FilesIn(Data("answers"));
@@ -138,10 +139,10 @@ TEST_F(PlatformStandin, AnswerDeliveryStoresTheRawBody) {
 
 TEST_F(PlatformStandin, SnapshotUploadTakesTheThreeParts) {
     const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "picture" + "\xFF\xD9";
-    HttpResult accepted = HttpFetch::PostForm(
-        m_web + "/lms/api/HanderReceiveImgInfo.ashx",
-        {{"examUid", "exam-7", "", ""}, {"userUid", "user-3", "", ""},
-         {"image", jpeg, "user-3exam_0.jpg", "image/jpeg"}});
+    HttpResult accepted = HttpFetch::PostForm(m_web + "/lms/api/HanderReceiveImgInfo.ashx",
+                                              {{"examUid", "exam-7", "", ""},
+                                               {"userUid", "user-3", "", ""},
+                                               {"image", jpeg, "user-3exam_0.jpg", "image/jpeg"}});
     EXPECT_EQ(accepted.status, 200);
     auto stored = FilesIn(Data("snapshots"));
     ASSERT_EQ(stored.size(), 1u);
@@ -152,11 +153,12 @@ TEST_F(PlatformStandin, SnapshotUploadTakesTheThreeParts) {
                                   {{"examUid", "e", "", ""}, {"image", jpeg, "a.jpg", ""}})
                   .status,
               400);
-    EXPECT_EQ(HttpFetch::PostForm(m_web + "/lms/api/HanderReceiveImgInfo.ashx",
-                                  {{"examUid", "e", "", ""}, {"userUid", "u", "", ""},
-                                   {"image", "GIF89a", "a.jpg", ""}})
-                  .status,
-              415);
+    EXPECT_EQ(
+        HttpFetch::PostForm(
+            m_web + "/lms/api/HanderReceiveImgInfo.ashx",
+            {{"examUid", "e", "", ""}, {"userUid", "u", "", ""}, {"image", "GIF89a", "a.jpg", ""}})
+            .status,
+        415);
 }
 
 TEST_F(PlatformStandin, FileServiceServesTemplatesThenUploadedAnswers) {
@@ -177,9 +179,10 @@ TEST_F(PlatformStandin, FileServiceServesTemplatesThenUploadedAnswers) {
     WriteWholeFile(document, "PK edited by the learner");
     std::string args = R"([{"LocalPath":")" + document + R"(","OriginalUrl":")" +
                        HttpFetch::Encode(address) + R"("}])";
-    HttpResult submitted =
-        HttpFetch::Get(downloader.Url("downloader") + "/EXAMREQUEST.KIVO?MethodName=SubmitFile"
-                       "&RequestArgs=" + HttpFetch::Encode(args));
+    HttpResult submitted = HttpFetch::Get(downloader.Url("downloader") +
+                                          "/EXAMREQUEST.KIVO?MethodName=SubmitFile"
+                                          "&RequestArgs=" +
+                                          HttpFetch::Encode(args));
     EXPECT_EQ(ParseJson(submitted.body)[0]["errorCode"].asString(), "0") << submitted.body;
     EXPECT_EQ(HttpFetch::Get(address).body, "PK edited by the learner");
 
@@ -217,9 +220,9 @@ TEST_F(PlatformStandin, ProductListDescribesTheInstallerServedInRanges) {
     for (int i = 0; i < kInstallerParts; ++i) {
         long long first = i * part;
         long long last = i == kInstallerParts - 1 ? size - 1 : (i + 1) * part - 1;
-        HttpResult piece = HttpFetch::Get(
-            m_update + "/module/" + file,
-            {"Range: bytes=" + std::to_string(first) + "-" + std::to_string(last)});
+        HttpResult piece =
+            HttpFetch::Get(m_update + "/module/" + file,
+                           {"Range: bytes=" + std::to_string(first) + "-" + std::to_string(last)});
         ASSERT_EQ(piece.status, 206) << i;
         ASSERT_EQ(piece.headers["content-range"], "bytes " + std::to_string(first) + "-" +
                                                       std::to_string(last) + "/" +
@@ -246,7 +249,8 @@ TEST_F(PlatformStandin, DigestCanBeLeftEmpty) {
     EXPECT_EQ(Element(list.body, "MD5"), "");
     EXPECT_EQ(Element(list.body, "Size"), "4096");
     Json::Value boxes = ParseJson(
-        HttpFetch::Get(m_process.Url("web") + "/lms/api/ValidCode.aspx?methodName=GetBoxList").body);
+        HttpFetch::Get(m_process.Url("web") + "/lms/api/ValidCode.aspx?methodName=GetBoxList")
+            .body);
     EXPECT_EQ(boxes[0]["boxList"].size(), 0u);
 }
 
@@ -267,8 +271,8 @@ TEST_F(PlatformStandin, InjectedFailuresPerEndpointAndPort) {
     HttpResult dropped = HttpFetch::Post(m_web + "/lms/api/ExamAnswer.ashx", "[{}]");
     EXPECT_EQ(dropped.curlCode, 52) << dropped.status;  // nothing came back
     EXPECT_EQ(HttpFetch::Post(m_web + "/lms/api/ExamAnswer.ashx", "[{}]").status, 200);
-    HttpResult late = HttpFetch::Get(m_web + "/lms/api/ValidCode.aspx?methodName=GetBoxList", {},
-                                     300);
+    HttpResult late =
+        HttpFetch::Get(m_web + "/lms/api/ValidCode.aspx?methodName=GetBoxList", {}, 300);
     EXPECT_EQ(late.curlCode, 28);  // timed out while the answer was held back
     EXPECT_EQ(HttpFetch::Get(m_web + "/fileservice/download?file=a.docx").body,
               R"([{"isSuccess":"no"}])");
@@ -308,6 +312,8 @@ TEST_F(PlatformStandin, PagesOfferEveryChannelMethodAndScriptFunction) {
     EXPECT_TRUE(recorded);
 }
 
-TEST_F(PlatformStandin, EndsCleanlyOnSigterm) { EXPECT_EQ(m_process.Terminate(), 0); }
+TEST_F(PlatformStandin, EndsCleanlyOnSigterm) {
+    EXPECT_EQ(m_process.Terminate(), 0);
+}
 
 }  // namespace

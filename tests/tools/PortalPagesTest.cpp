@@ -18,14 +18,17 @@ namespace {
 constexpr int kBrowserBudgetMs = 5000;
 constexpr int kBrowserTimeoutSec = 90;
 
-bool HaveChromium() { return std::system("command -v chromium >/dev/null 2>&1") == 0; }
+bool HaveChromium() {
+    return std::system("command -v chromium >/dev/null 2>&1") == 0;
+}
 
 // Loads the page, lets its scripts run and returns the DOM it ended with.
 std::string LoadInChromium(const TempDir& dir, const std::string& url) {
     const std::string out = dir.file("dom.html");
     std::string command = "timeout " + std::to_string(kBrowserTimeoutSec) +
                           " chromium --headless --no-sandbox --disable-gpu --no-first-run"
-                          " --user-data-dir='" + dir.file("profile") + "'" +
+                          " --user-data-dir='" +
+                          dir.file("profile") + "'" +
                           " --virtual-time-budget=" + std::to_string(kBrowserBudgetMs) +
                           " --dump-dom '" + url + "' >'" + out + "' 2>/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -57,10 +60,10 @@ protected:
         if (!HaveChromium()) {
             GTEST_SKIP() << "chromium is not installed";
         }
-        ASSERT_TRUE(m_process.Start("PlatformStandin",
-                                    {"--web", "0", "--update", "0", "--no-box", "--data",
-                                     m_dir.file("data")},
-                                    m_dir.file("stderr.log")))
+        ASSERT_TRUE(m_process.Start(
+            "PlatformStandin",
+            {"--web", "0", "--update", "0", "--no-box", "--data", m_dir.file("data")},
+            m_dir.file("stderr.log")))
             << m_process.Failure();
         m_web = m_process.Url("web");
     }
@@ -89,15 +92,24 @@ TEST_F(PortalPages, PortalReachesEveryChannelMethod) {
         "StopLearning";
     LoadInChromium(m_dir, m_web + "/portal.html?channel=" + m_web + "&run=" + run);
 
-    const std::map<std::string, std::string> paths = {
-        {"ExitProcess", "COMMAND"}, {"SetTrustDomains", "COMMAND"}, {"FileCache", "COMMAND"},
-        {"CheckUpdate", "COMMAND"}, {"GetWindowsUser", "COMMAND"},
-        {"UpdatePaperDownloadStatus", "EXAM"}, {"StartExam", "EXAM"}, {"StopExam", "EXAM"},
-        {"StartExamQuestion", "EXAM"}, {"LookExamQuestion", "EXAM"},
-        {"SubmitExamAnswers", "EXAM"}, {"CheckExamStatus", "EXAM"}, {"ClearExamStatus", "EXAM"},
-        {"CameraControl", "EXAM"}, {"StartViewCourse", "COURSEMANAGER"},
-        {"CheckViewCourse", "COURSEMANAGER"}, {"StartLearning", "COURSEMANAGER"},
-        {"StopLearning", "COURSEMANAGER"}};
+    const std::map<std::string, std::string> paths = {{"ExitProcess", "COMMAND"},
+                                                      {"SetTrustDomains", "COMMAND"},
+                                                      {"FileCache", "COMMAND"},
+                                                      {"CheckUpdate", "COMMAND"},
+                                                      {"GetWindowsUser", "COMMAND"},
+                                                      {"UpdatePaperDownloadStatus", "EXAM"},
+                                                      {"StartExam", "EXAM"},
+                                                      {"StopExam", "EXAM"},
+                                                      {"StartExamQuestion", "EXAM"},
+                                                      {"LookExamQuestion", "EXAM"},
+                                                      {"SubmitExamAnswers", "EXAM"},
+                                                      {"CheckExamStatus", "EXAM"},
+                                                      {"ClearExamStatus", "EXAM"},
+                                                      {"CameraControl", "EXAM"},
+                                                      {"StartViewCourse", "COURSEMANAGER"},
+                                                      {"CheckViewCourse", "COURSEMANAGER"},
+                                                      {"StartLearning", "COURSEMANAGER"},
+                                                      {"StopLearning", "COURSEMANAGER"}};
     auto calls = ChannelCalls();
     for (const auto& [method, path] : paths) {
         ASSERT_EQ(calls.count(method), 1u) << method << " never reached the channel";
@@ -113,8 +125,8 @@ TEST_F(PortalPages, PortalReachesEveryChannelMethod) {
     EXPECT_TRUE(start[0]["authInfo"]["authName"].isString());
 
     Json::Value question = ParseJson(calls["StartExamQuestion"]["query"]["RequestArgs"].asString());
-    for (const char* required : {"domainUrl", "examGradeUid", "examQuestionUid",
-                                 "examQuestionType", "examQuestionContent"}) {
+    for (const char* required : {"domainUrl", "examGradeUid", "examQuestionUid", "examQuestionType",
+                                 "examQuestionContent"}) {
         EXPECT_FALSE(question[0][required].asString().empty()) << required;
     }
     Json::Value course = ParseJson(calls["StartViewCourse"]["query"]["RequestArgs"].asString());
@@ -139,8 +151,8 @@ TEST_F(PortalPages, PortalReachesEveryChannelMethod) {
 }
 
 TEST_F(PortalPages, ExamPageReportsThePaperLoaded) {
-    std::string dom = LoadInChromium(
-        m_dir, m_web + "/exam.html?userUid=u9&examUid=e9&channel=" + m_web);
+    std::string dom =
+        LoadInChromium(m_dir, m_web + "/exam.html?userUid=u9&examUid=e9&channel=" + m_web);
     EXPECT_NE(dom.find(">e9<"), std::string::npos);
     auto calls = ChannelCalls();
     ASSERT_EQ(calls.count("UpdatePaperDownloadStatus"), 1u);

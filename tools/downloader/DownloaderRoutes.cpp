@@ -32,8 +32,8 @@ void AddDownloaderRoutes(StandinServer& server, LessonDatabase& database,
     // answers Range requests.
     server.Http().set_mount_point("/kivoexampaper", paperDir);
 
-    auto dispatch = [&database, &courses, &exams,
-                     exitRequested](const httplib::Request& request, httplib::Response& response) {
+    auto dispatch = [&database, &courses, &exams, exitRequested](const httplib::Request& request,
+                                                                 httplib::Response& response) {
         const std::string path = CanonicalPath(request.path);
         if (path == "/COURSEMANAGERREQUEST.KIVO") {
             courses.Handle(request, response);
@@ -41,7 +41,8 @@ void AddDownloaderRoutes(StandinServer& server, LessonDatabase& database,
             ExecSql(database, request, response);
         } else if (path == "/EXAMREQUEST.KIVO") {
             exams.Handle(request, response);
-        } else if (path == "/COMMANDREQUEST.KIVO" && ParamOf(request, "MethodName") == "ExitProcess") {
+        } else if (path == "/COMMANDREQUEST.KIVO" &&
+                   ParamOf(request, "MethodName") == "ExitProcess") {
             std::string callback = ParamOf(request, "CallbackFunc");
             response.set_content((callback.empty() ? "callback" : callback) +
                                      "([{\"errorCode\":\"0\",\"errorMsg\":\"ok\","

@@ -69,9 +69,8 @@ void ExamRoutes::SubmitFile(const httplib::Request& request, httplib::Response& 
     }
     const std::string localPath = root[0]["LocalPath"].asString();
     // The address arrives encoded once more than the query itself.
-    const std::string originalUrl = root[0]["OriginalUrl"].isString()
-                                        ? PercentDecoded(root[0]["OriginalUrl"].asString())
-                                        : "";
+    const std::string originalUrl =
+        root[0]["OriginalUrl"].isString() ? PercentDecoded(root[0]["OriginalUrl"].asString()) : "";
     std::string bytes;
     if (!ReadFile(localPath, bytes)) {
         Answer(response, -1, "cannot read " + localPath);

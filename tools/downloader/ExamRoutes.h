@@ -11,8 +11,8 @@
 
 // "/EXAMREQUEST.KIVO": "SubmitFile" keeps a copy of the learner's document and
 // uploads it to its original address on the platform; "RestartExam" (with or
-// without Channel) is recorded and, when a reporter is given, played. Answers are JSON arrays holding one object
-// with the string errorCode: "0" stored (and uploaded when an address was
+// without Channel) is recorded and, when a reporter is given, played. Answers are JSON arrays
+// holding one object with the string errorCode: "0" stored (and uploaded when an address was
 // given), "-1" not stored (bad arguments, unreadable file), "-2" stored but
 // the upload failed.
 class ExamRoutes {

@@ -58,8 +58,8 @@ LessonDatabase::~LessonDatabase() {
 
 bool LessonDatabase::Open(const std::string& path, const std::string& seedSql) {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         m_error = m_db != nullptr ? sqlite3_errmsg(m_db) : "cannot open";
         return false;
     }
@@ -145,24 +145,23 @@ void LessonDatabase::SetCurrentUser(const std::string& user) {
 std::vector<LessonRow> LessonDatabase::Lessons(const std::string& userUid,
                                                const std::string& lessonUid) {
     std::lock_guard<std::mutex> hold(m_lock);
-    SqlTable lessons =
-        lessonUid.empty()
-            ? Run("select lessonUid, lessonName, status from lesson where userUid=?"
-                  " order by position, lessonUid",
-                  {userUid})
-            : Run("select lessonUid, lessonName, status from lesson where userUid=?"
-                  " and lessonUid=?",
-                  {userUid, lessonUid});
+    SqlTable lessons = lessonUid.empty()
+                           ? Run("select lessonUid, lessonName, status from lesson where userUid=?"
+                                 " order by position, lessonUid",
+                                 {userUid})
+                           : Run("select lessonUid, lessonName, status from lesson where userUid=?"
+                                 " and lessonUid=?",
+                                 {userUid, lessonUid});
     std::vector<LessonRow> result;
     for (const auto& row : lessons.rows) {
         LessonRow lesson;
         lesson.uid = row[0];
         lesson.name = row[1];
         lesson.status = std::atoi(row[2].c_str());
-        SqlTable courses = Run(
-            "select courseHash, courseName, size, downloaded from course where lessonUid=?"
-            " order by position, courseHash",
-            {lesson.uid});
+        SqlTable courses =
+            Run("select courseHash, courseName, size, downloaded from course where lessonUid=?"
+                " order by position, courseHash",
+                {lesson.uid});
         for (const auto& c : courses.rows) {
             lesson.courses.push_back(
                 CourseRow{c[0], c[1], std::atoll(c[2].c_str()), std::atoll(c[3].c_str())});
@@ -173,8 +172,8 @@ std::vector<LessonRow> LessonDatabase::Lessons(const std::string& userUid,
 }
 
 bool LessonDatabase::LessonComplete(const std::string& lessonUid) {
-    SqlTable left = Run("select count(*) from course where lessonUid=? and downloaded<size",
-                        {lessonUid});
+    SqlTable left =
+        Run("select count(*) from course where lessonUid=? and downloaded<size", {lessonUid});
     return left.retCode == 0 && !left.rows.empty() && left.rows[0][0] == "0";
 }
 
@@ -182,8 +181,8 @@ int LessonDatabase::SetStatus(const std::string& userUid, const std::vector<std:
                               int status, bool resetProgress) {
     int changed = 0;
     for (const std::string& uid : uids) {
-        SqlTable found = Run("select status from lesson where userUid=? and lessonUid=?",
-                             {userUid, uid});
+        SqlTable found =
+            Run("select status from lesson where userUid=? and lessonUid=?", {userUid, uid});
         if (found.rows.empty()) {
             continue;
         }
@@ -238,7 +237,8 @@ int LessonDatabase::DeleteAll(const std::string& userUid) {
     std::vector<std::string> uids;
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        for (const auto& row : Run("select lessonUid from lesson where userUid=?", {userUid}).rows) {
+        for (const auto& row :
+             Run("select lessonUid from lesson where userUid=?", {userUid}).rows) {
             uids.push_back(row[0]);
         }
     }
@@ -258,10 +258,10 @@ bool LessonDatabase::Advance(int64_t bytes) {
         return false;
     }
     const std::string uid = running.rows[0][0];
-    SqlTable courses = Run(
-        "select courseHash, size, downloaded from course where lessonUid=? and downloaded<size"
-        " order by position, courseHash",
-        {uid});
+    SqlTable courses =
+        Run("select courseHash, size, downloaded from course where lessonUid=? and downloaded<size"
+            " order by position, courseHash",
+            {uid});
     for (const auto& course : courses.rows) {
         if (bytes <= 0) {
             break;

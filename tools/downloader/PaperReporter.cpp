@@ -4,8 +4,7 @@
 
 #include <chrono>
 
-PaperReporter::PaperReporter(std::string channelUrl, Outcome outcome, int delayMs,
-                             Journal& journal)
+PaperReporter::PaperReporter(std::string channelUrl, Outcome outcome, int delayMs, Journal& journal)
     : m_channelUrl(std::move(channelUrl)),
       m_outcome(outcome),
       m_delayMs(delayMs),
@@ -81,7 +80,8 @@ void PaperReporter::Run() {
         Report(0);
         hold.lock();
         // The fetch "takes" the delay; a shutdown ends it early.
-        if (m_wake.wait_for(hold, std::chrono::milliseconds(m_delayMs), [this] { return m_stop; })) {
+        if (m_wake.wait_for(hold, std::chrono::milliseconds(m_delayMs),
+                            [this] { return m_stop; })) {
             return;
         }
         hold.unlock();

@@ -58,9 +58,9 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    auto unknown = args.Unknown({"commandline", "port", "data", "fixtures", "papers", "user",
-                                 "rate", "tick", "journal", "fail", "report-channel",
-                                 "paper-outcome", "paper-delay"});
+    auto unknown =
+        args.Unknown({"commandline", "port", "data", "fixtures", "papers", "user", "rate", "tick",
+                      "journal", "fail", "report-channel", "paper-outcome", "paper-delay"});
     if (!unknown.empty()) {
         std::fprintf(stderr, "unknown argument %s\n%s", unknown[0].c_str(), kUsage);
         return 2;
@@ -122,7 +122,8 @@ int main(int argc, char** argv) {
     }
     ExamRoutes exams(database, journal, data + "/submitted", reporter.get());
     StandinServer server("downloader", journal, faults);
-    AddDownloaderRoutes(server, database, courses, exams, papers, [&shutdown] { shutdown.Request(); });
+    AddDownloaderRoutes(server, database, courses, exams, papers,
+                        [&shutdown] { shutdown.Request(); });
     if (!server.Bind(kHost, port)) {
         std::fprintf(stderr, "cannot listen on %s:%d\n", kHost, port);
         return 1;

@@ -12,8 +12,7 @@ bool Installer::Build(const std::string& version, int64_t size, const std::strin
     m_version = version;
     m_digest = digest;
     std::string script = "#!/bin/sh\n# Qorvane installer stand-in " + version +
-                         "\necho \"installed " + version + "\" >> '" + markFile +
-                         "'\nexit 0\n";
+                         "\necho \"installed " + version + "\" >> '" + markFile + "'\nexit 0\n";
     // Numbered padding lines make every byte range distinct, so a range
     // fetched from the wrong offset shows.
     std::string padding;
@@ -52,7 +51,6 @@ std::string Installer::ProductList() const {
     }
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<ProductList>\n  <ViewVersion>" +
            m_version + "</ViewVersion>\n" + md5 + "  <Size>" + std::to_string(m_bytes.size()) +
-           "</Size>\n  <FileName>" + FileName() +
-           "</FileName>\n  <Log>Stand-in update " + m_version +
-           ": fixes and improvements.</Log>\n</ProductList>\n";
+           "</Size>\n  <FileName>" + FileName() + "</FileName>\n  <Log>Stand-in update " +
+           m_version + ": fixes and improvements.</Log>\n</ProductList>\n";
 }

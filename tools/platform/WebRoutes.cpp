@@ -69,35 +69,34 @@ void AddWebRoutes(StandinServer& server, const WebSettings& settings, ReceivedFi
         response.set_redirect("/portal.html");
     });
 
-    server.Get("/standin-config.js", [settings](const httplib::Request& request,
-                                                httplib::Response& response) {
-        Json::Value config(Json::objectValue);
-        config["channel"] = settings.channelUrl;
-        config["update"] = settings.updateUrl;
-        config["web"] = "http://" + request.get_header_value("Host");
-        Json::Value boxes(Json::arrayValue);
-        for (const std::string& box : settings.boxUrls) {
-            boxes.append(box);
-        }
-        config["boxes"] = boxes;
-        response.set_content("var STANDIN = " + WriteJson(config) + ";\n",
-                             "application/javascript; charset=utf-8");
-    });
+    server.Get("/standin-config.js",
+               [settings](const httplib::Request& request, httplib::Response& response) {
+                   Json::Value config(Json::objectValue);
+                   config["channel"] = settings.channelUrl;
+                   config["update"] = settings.updateUrl;
+                   config["web"] = "http://" + request.get_header_value("Host");
+                   Json::Value boxes(Json::arrayValue);
+                   for (const std::string& box : settings.boxUrls) {
+                       boxes.append(box);
+                   }
+                   config["boxes"] = boxes;
+                   response.set_content("var STANDIN = " + WriteJson(config) + ";\n",
+                                        "application/javascript; charset=utf-8");
+               });
 
-    server.Get("/UserPaperPreview.aspx", [settings](const httplib::Request&,
-                                                    httplib::Response& response) {
-        std::string page;
-        if (!ReadFileBytes(settings.wwwDir + "/preview.html", page)) {
-            NotFound(response, "preview page");
-            return;
-        }
-        response.set_content(page, "text/html; charset=utf-8");
-    });
+    server.Get("/UserPaperPreview.aspx",
+               [settings](const httplib::Request&, httplib::Response& response) {
+                   std::string page;
+                   if (!ReadFileBytes(settings.wwwDir + "/preview.html", page)) {
+                       NotFound(response, "preview page");
+                       return;
+                   }
+                   response.set_content(page, "text/html; charset=utf-8");
+               });
 
     // The pages report what their script functions received; the journal keeps it.
-    server.Get("/demo/event", [](const httplib::Request&, httplib::Response& response) {
-        response.status = 204;
-    });
+    server.Get("/demo/event",
+               [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
 
     server.Post("/lms/api/HanderReceiveImgInfo.ashx", [&files](const httplib::Request& request,
                                                                httplib::Response& response) {
@@ -124,41 +123,41 @@ void AddWebRoutes(StandinServer& server, const WebSettings& settings, ReceivedFi
         JsonAnswer(response, Outcome(true, "ok"));
     });
 
-    server.Get("/lms/api/ValidCode.aspx", [settings](const httplib::Request& request,
-                                                     httplib::Response& response) {
-        Json::Value root(Json::arrayValue);
-        if (ParamOf(request, "methodName") != "GetBoxList") {
-            root.append(Outcome(false, "unknown methodName"));
-            JsonAnswer(response, root);
-            return;
-        }
-        Json::Value item = Outcome(true, "ok");
-        Json::Value list(Json::arrayValue);
-        int number = 0;
-        for (const std::string& url : settings.boxUrls) {
-            Json::Value box(Json::objectValue);
-            box["boxUrl"] = url;
-            box["boxName"] = "box-" + std::to_string(++number);
-            list.append(box);
-        }
-        item["boxList"] = list;
-        root.append(item);
-        JsonAnswer(response, root);
-    });
+    server.Get("/lms/api/ValidCode.aspx",
+               [settings](const httplib::Request& request, httplib::Response& response) {
+                   Json::Value root(Json::arrayValue);
+                   if (ParamOf(request, "methodName") != "GetBoxList") {
+                       root.append(Outcome(false, "unknown methodName"));
+                       JsonAnswer(response, root);
+                       return;
+                   }
+                   Json::Value item = Outcome(true, "ok");
+                   Json::Value list(Json::arrayValue);
+                   int number = 0;
+                   for (const std::string& url : settings.boxUrls) {
+                       Json::Value box(Json::objectValue);
+                       box["boxUrl"] = url;
+                       box["boxName"] = "box-" + std::to_string(++number);
+                       list.append(box);
+                   }
+                   item["boxList"] = list;
+                   root.append(item);
+                   JsonAnswer(response, root);
+               });
 
-    server.Post("/lms/api/ExamAnswer.ashx", [&files](const httplib::Request& request,
-                                                     httplib::Response& response) {
-        Json::Value answer;
-        if (!ReadJson(request.body, answer)) {
-            JsonAnswer(response, Outcome(false, "the answer is not JSON"), 400);
-            return;
-        }
-        if (files.Save(kAnswerFolder, "answer.json", request.body).empty()) {
-            JsonAnswer(response, Outcome(false, "cannot store"), 500);
-            return;
-        }
-        JsonAnswer(response, Outcome(true, "ok"));
-    });
+    server.Post("/lms/api/ExamAnswer.ashx",
+                [&files](const httplib::Request& request, httplib::Response& response) {
+                    Json::Value answer;
+                    if (!ReadJson(request.body, answer)) {
+                        JsonAnswer(response, Outcome(false, "the answer is not JSON"), 400);
+                        return;
+                    }
+                    if (files.Save(kAnswerFolder, "answer.json", request.body).empty()) {
+                        JsonAnswer(response, Outcome(false, "cannot store"), 500);
+                        return;
+                    }
+                    JsonAnswer(response, Outcome(true, "ok"));
+                });
 
     auto fileService = [settings, &files](const httplib::Request& request,
                                           httplib::Response& response) {
@@ -194,14 +193,14 @@ void AddWebRoutes(StandinServer& server, const WebSettings& settings, ReceivedFi
     server.Post("/fileservice/download", fileService);
     server.Put("/fileservice/download", fileService);
 
-    server.Get(R"(/course/(.+))", [settings](const httplib::Request& request,
-                                             httplib::Response& response) {
-        const std::string name = request.matches[1];
-        if (!IsSafeRelativePath(name) ||
-            !SendFile(response, settings.documentsDir + "/" + name, name)) {
-            NotFound(response, name);
-        }
-    });
+    server.Get(R"(/course/(.+))",
+               [settings](const httplib::Request& request, httplib::Response& response) {
+                   const std::string name = request.matches[1];
+                   if (!IsSafeRelativePath(name) ||
+                       !SendFile(response, settings.documentsDir + "/" + name, name)) {
+                       NotFound(response, name);
+                   }
+               });
 
     server.Get(R"(/download/(.+))", [settings](const httplib::Request& request,
                                                httplib::Response& response) {

@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     auto unknown = args.Unknown({"web", "update", "box", "no-box", "data", "fixtures", "channel",
-                                 "journal", "installer-version", "installer-size",
-                                 "installer-md5", "installer-mark", "fail"});
+                                 "journal", "installer-version", "installer-size", "installer-md5",
+                                 "installer-mark", "fail"});
     if (!unknown.empty()) {
         std::fprintf(stderr, "unknown argument %s\n%s", unknown[0].c_str(), kUsage);
         return 2;
@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
         return servers.back().get();
     };
     StandinServer* web = bind("web", args.IntValue("web", kDefaultWebPort));
-    StandinServer* update = web ? bind("update", args.IntValue("update", kDefaultUpdatePort))
-                                : nullptr;
+    StandinServer* update =
+        web ? bind("update", args.IntValue("update", kDefaultUpdatePort)) : nullptr;
     if (web == nullptr || update == nullptr) {
         return 1;
     }

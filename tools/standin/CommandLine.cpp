@@ -28,7 +28,9 @@ CommandLine::CommandLine(int argc, char** argv, const std::vector<std::string>& 
     }
 }
 
-bool CommandLine::Has(const std::string& name) const { return m_options.count(name) > 0; }
+bool CommandLine::Has(const std::string& name) const {
+    return m_options.count(name) > 0;
+}
 
 std::string CommandLine::Value(const std::string& name, const std::string& fallback) const {
     auto range = m_options.equal_range(name);

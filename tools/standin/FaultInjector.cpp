@@ -192,8 +192,7 @@ bool FaultInjector::Take(const httplib::Request& request, int port, FaultRule& t
     return false;
 }
 
-bool FaultInjector::Apply(const httplib::Request& request, int port,
-                          httplib::Response& response) {
+bool FaultInjector::Apply(const httplib::Request& request, int port, httplib::Response& response) {
     FaultRule rule;
     if (!Take(request, port, rule)) {
         return false;

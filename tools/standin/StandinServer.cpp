@@ -23,14 +23,14 @@ bool HasBody(const httplib::Request& request) {
 StandinServer::StandinServer(std::string role, Journal& journal, FaultInjector& faults)
     : m_role(std::move(role)), m_journal(journal), m_faults(faults) {
     m_server.set_payload_max_length(kMaxPayload);
-    m_server.set_pre_routing_handler([this](const httplib::Request& request,
-                                            httplib::Response& response) {
-        if (request.path.rfind(kControlPrefix, 0) == 0 || HasBody(request)) {
-            return httplib::Server::HandlerResponse::Unhandled;
-        }
-        return Screen(request, response) ? httplib::Server::HandlerResponse::Handled
-                                         : httplib::Server::HandlerResponse::Unhandled;
-    });
+    m_server.set_pre_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+            if (request.path.rfind(kControlPrefix, 0) == 0 || HasBody(request)) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            return Screen(request, response) ? httplib::Server::HandlerResponse::Handled
+                                             : httplib::Server::HandlerResponse::Unhandled;
+        });
     auto control = [this](const httplib::Request& request, httplib::Response& response) {
         HandleControl(request, response);
     };
@@ -72,7 +72,9 @@ void StandinServer::Put(const std::string& pattern, httplib::Server::Handler han
     m_server.Put(pattern, Wrap(std::move(handler)));
 }
 
-StandinServer::~StandinServer() { Stop(); }
+StandinServer::~StandinServer() {
+    Stop();
+}
 
 bool StandinServer::Bind(const std::string& host, int port) {
     if (port == 0) {
