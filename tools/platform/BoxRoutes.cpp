@@ -26,4 +26,9 @@ void AddBoxRoutes(StandinServer& server, const std::string& reply, ReceivedFiles
         }
         answer(response, reply, "ok");
     });
+    // Anything else with a body is journaled and refused, so a test sees it.
+    server.Post(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 404;
+        response.set_content("unknown request\n", "text/plain");
+    });
 }
