@@ -14,6 +14,7 @@
 
 #include "tests/support/Files.h"
 #include "tests/support/HttpFetch.h"
+#include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -418,6 +419,14 @@ TEST_F(DownloaderStandin, RestartExamReportsThePaperStatusToTheClient) {
     EXPECT_EQ(channel.WaitFor(2), (std::vector<std::string>{"0", "-1"}));
     HttpFetch::Get(m_base + "/EXAMREQUEST.KIVO?MethodName=RestartExam&Channel=0");
     EXPECT_EQ(channel.WaitFor(4), (std::vector<std::string>{"0", "-1", "0", "2"}));
+    // The journal notes each report once it was sent.
+    JournalWatch journal(m_dir.file("data/journal.jsonl"));
+    EXPECT_TRUE(journal.WaitFor(
+        [](const Json::Value& entry) {
+            return entry["event"].asString() == "UpdatePaperDownloadStatus" &&
+                   entry["detail"].asString() == "2 delivered";
+        },
+        static_cast<int>(std::chrono::milliseconds(kProgressTimeout).count())));
 }
 
 TEST_F(DownloaderStandin, ServesPaperFilesInsideItsFolderOnly) {

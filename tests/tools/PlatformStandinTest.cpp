@@ -12,6 +12,7 @@
 
 #include "tests/support/Files.h"
 #include "tests/support/HttpFetch.h"
+#include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -50,13 +51,7 @@ std::string Element(const std::string& xml, const std::string& tag) {
 }
 
 std::vector<Json::Value> JournalEntries(const std::string& path) {
-    std::vector<Json::Value> entries;
-    std::string text = ReadWholeFile(path);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        entries.push_back(ParseJson(text.substr(start, end - start)));
-    }
-    return entries;
+    return JournalWatch(path).Entries();
 }
 
 std::vector<std::filesystem::path> FilesIn(const std::string& folder) {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "tests/support/Files.h"
+#include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -44,16 +45,6 @@ Json::Value ParseJson(const std::string& text) {
     return value;
 }
 
-std::vector<Json::Value> Journal(const std::string& path) {
-    std::vector<Json::Value> entries;
-    std::string text = ReadWholeFile(path);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        entries.push_back(ParseJson(text.substr(start, end - start)));
-    }
-    return entries;
-}
-
 class PortalPages : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -71,7 +62,7 @@ protected:
     // Channel requests the pages made, by method name.
     std::map<std::string, Json::Value> ChannelCalls() {
         std::map<std::string, Json::Value> calls;
-        for (const Json::Value& entry : Journal(m_dir.file("data/journal.jsonl"))) {
+        for (const Json::Value& entry : JournalWatch(m_dir.file("data/journal.jsonl")).Entries()) {
             if (entry["path"].asString().find(".KIVO") != std::string::npos) {
                 calls[entry["query"]["MethodName"].asString()] = entry;
             }
