@@ -9,6 +9,7 @@
 
 #include "tools/standin/FaultInjector.h"
 #include "tools/standin/Journal.h"
+#include "tools/standin/LongRequestServer.h"
 
 // One listening HTTP server of a stand-in with what every one of them does
 // before routing: record the request in the journal, answer the control
@@ -47,7 +48,7 @@ private:
     std::string m_role;
     Journal& m_journal;
     FaultInjector& m_faults;
-    httplib::Server m_server;
+    LongRequestServer m_server;
     std::thread m_thread;
     std::atomic<bool> m_ended{false};
     int m_port = 0;
