@@ -124,6 +124,16 @@ TEST_F(PlatformStandin, AnswerDeliveryStoresTheRawBody) {
     EXPECT_EQ(ReadWholeFile(stored[0]), answer);
     EXPECT_EQ(HttpFetch::Post(m_web + "/lms/api/ExamAnswer.ashx", "not json").status, 400);
 
+    // Whole answers, posted raw under libcurl's default form content type,
+    // are far larger than the form bodies HTTP libraries usually accept.
+    std::string big = R"([{"userUid":"u1","answers":")" + std::string(300 * 1024, 'x') + R"("}])";
+    const std::string form = "application/x-www-form-urlencoded";
+    EXPECT_EQ(HttpFetch::Post(m_web + "/lms/api/ExamAnswer.ashx", big, form).status, 200);
+    EXPECT_EQ(FilesIn(Data("answers")).size(), 2u);
+    HttpResult boxed =
+        HttpFetch::Post(m_process.Url("box") + "/a.tundrelcgi?cmd=submmit_exam_answer", big, form);
+    EXPECT_EQ(ParseJson(boxed.body)[0]["isSuccess"].asString(), "true");
+
     bool journaled = false;
     for (const Json::Value& entry : JournalEntries(Data("journal.jsonl"))) {
         journaled = journaled || (entry["path"].asString() == "/lms/api/ExamAnswer.ashx" &&

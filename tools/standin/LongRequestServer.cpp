@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "tools/standin/RequestParams.h"
@@ -160,6 +161,18 @@ void ConnectionStream::get_local_ip_and_port(std::string& ip, int& port) const {
     }
 }
 
+void LiftFormLimit(httplib::Request& request) {
+    const std::string type = request.get_header_value("Content-Type");
+    const std::string length = request.get_header_value("Content-Length");
+    if (type.rfind(LongRequestServer::kFormType, 0) != 0 || length.empty() ||
+        std::strtoull(length.c_str(), nullptr, 10) <= LongRequestServer::kLibraryFormLimit) {
+        return;
+    }
+    request.headers.erase("Content-Type");
+    request.set_header("Content-Type", "application/octet-stream");
+    request.set_header(LongRequestServer::kOriginalTypeHeader, type);
+}
+
 }  // namespace
 
 bool LongRequestServer::process_and_close_socket(socket_t sock) {
@@ -170,6 +183,7 @@ bool LongRequestServer::process_and_close_socket(socket_t sock) {
         bool closed = false;
         handled = process_request(stream, true, closed, [&stream](httplib::Request& request) {
             stream.RestoreQuery(request);
+            LiftFormLimit(request);
         });
     }
     shutdown(sock, SHUT_RDWR);

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "tools/standin/LongRequestServer.h"
+
 // The HTTP library splits "name=a=b" at every "=" and keeps the last piece, so
 // a statement such as "where 1=1" sent without escaping would lose its head.
 // The query is therefore read here, split at the first "=" only.
@@ -38,7 +40,12 @@ std::string ParamOf(const httplib::Request& request, const std::string& name) {
         FindInQuery(request.target, name, false, value)) {
         return value;
     }
-    // Form bodies of POST requests.
+    // Form bodies of POST requests; large ones arrive unparsed.
+    if (request.has_header(LongRequestServer::kOriginalTypeHeader) &&
+        (FindInQuery("?" + request.body, name, true, value) ||
+         FindInQuery("?" + request.body, name, false, value))) {
+        return value;
+    }
     if (request.has_param(name.c_str())) {
         return request.get_param_value(name.c_str());
     }
