@@ -389,6 +389,13 @@ TEST_F(DownloaderStandin, SubmitFileKeepsACopyAndRestartsAreRecorded) {
                                                    HttpFetch::Encode(missing))
                                         .body);
     EXPECT_NE(refused[0]["errorCode"].asString(), "0");
+    std::string folder = R"([{"LocalPath":")" + m_dir.path().string() + R"("}])";
+    Json::Value notFile = ParseJson(HttpFetch::Get(m_base +
+                                                   "/EXAMREQUEST.KIVO?MethodName=SubmitFile"
+                                                   "&RequestArgs=" +
+                                                   HttpFetch::Encode(folder))
+                                        .body);
+    EXPECT_EQ(notFile[0]["errorCode"].asString(), "-1");
 
     for (const char* query : {"&Channel=1", "&Channel=0", ""}) {
         EXPECT_EQ(

@@ -20,6 +20,11 @@ void Answer(httplib::Response& response, int code, const std::string& message) {
 }
 
 bool ReadFile(const std::string& path, std::string& bytes) {
+    // Directories and devices open as streams too; only a document counts.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
