@@ -45,12 +45,12 @@ const char* const kUsage =
     "  --installer-mark: file the installer appends to when run (<data>/installer-ran)\n"
     "  --fail      failure rule, e.g. path=/lms/api/ExamAnswer.ashx,status=500,times=1\n";
 
-struct BoxSpec {
+struct BoxOption {
     int port;
     std::string reply;
 };
 
-bool ParseBox(const std::string& text, BoxSpec& box) {
+bool ParseBox(const std::string& text, BoxOption& box) {
     size_t equals = text.find('=');
     long long port = 0;
     if (!ParseInt(text.substr(0, equals), port) || port < 0 || port > 65535) {
@@ -78,9 +78,9 @@ int main(int argc, char** argv) {
     }
     const std::string data = args.Value("data", DefaultDataDir("platform"));
     const std::string fixtures = args.Value("fixtures", PLATFORM_FIXTURES);
-    std::vector<BoxSpec> boxes;
+    std::vector<BoxOption> boxes;
     for (const std::string& text : args.Values("box")) {
-        BoxSpec box;
+        BoxOption box;
         if (!ParseBox(text, box)) {
             std::fprintf(stderr, "bad --box %s\n", text.c_str());
             return 2;
@@ -152,12 +152,12 @@ int main(int argc, char** argv) {
     settings.documentsDir = fixtures + "/documents";
     settings.channelUrl = args.Value("channel", kDefaultChannel);
     settings.updateUrl = "http://127.0.0.1:" + std::to_string(update->Port());
-    for (const BoxSpec& spec : boxes) {
-        StandinServer* box = bind("box", spec.port);
+    for (const BoxOption& option : boxes) {
+        StandinServer* box = bind("box", option.port);
         if (box == nullptr) {
             return 1;
         }
-        AddBoxRoutes(*box, spec.reply, files);
+        AddBoxRoutes(*box, option.reply, files);
         settings.boxUrls.push_back("http://127.0.0.1:" + std::to_string(box->Port()));
     }
     AddWebRoutes(*web, settings, files);
