@@ -11,14 +11,14 @@ constexpr const char* kControlPrefix = "/_standin/";
 // Bodies of test fixtures (answers, documents, snapshots) stay well below this.
 constexpr size_t kMaxPayload = 256 * 1024 * 1024;
 
-}  // namespace
-
 // The server reads a request's body only after the pre-routing step; requests
 // with a body are therefore journaled and failed in the route's wrapper.
 bool HasBody(const httplib::Request& request) {
     const std::string length = request.get_header_value("Content-Length");
     return (!length.empty() && length != "0") || request.has_header("Transfer-Encoding");
 }
+
+}  // namespace
 
 StandinServer::StandinServer(std::string role, Journal& journal, FaultInjector& faults)
     : m_role(std::move(role)), m_journal(journal), m_faults(faults) {
