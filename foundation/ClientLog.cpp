@@ -1,25 +1,13 @@
 #include "foundation/ClientLog.h"
 
+#include "foundation/TextUtil.h"
+
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <cstdarg>
 #include <cstring>
-#include <ctime>
 
 namespace {
-
-std::string Timestamp() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    tm local{};
-    localtime_r(&tv.tv_sec, &local);
-    char text[64];
-    snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
-             local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-             static_cast<int>(tv.tv_usec / 1000));
-    return text;
-}
 
 long FileSize(FILE* file) {
     struct stat st {};
@@ -111,7 +99,7 @@ int ClientLog::WriteLine(Level level, const char* format, va_list args) {
     // The timestamp is taken under the lock so that lines stay in time order.
     std::string line;
     if (strcmp(message, "\n") != 0) {
-        line = "[" + Timestamp() + "] ";
+        line = "[" + TimestampText() + "] ";
         if (level == Level::Warning) {
             line += "Warning: ";
         } else if (level == Level::Error) {

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The client's own version, sent in every channel answer and compared by the
+// update check.
+constexpr const char* kClientVersion = "2.3.1.17";
+constexpr const char* kDefaultCallback = "callback";
+
+// "%XY" with two hexadecimal digits becomes that byte, "+" a space; everything
+// else, a lone "%" included, is copied.
+std::string PercentDecode(std::string_view text);
+
+// The callback name is written into a script the page runs, so only the
+// characters of a script identifier or a dotted/indexed path may pass:
+// ASCII letters, digits, "_", "$", ".", "[" and "]". Empty becomes "callback".
+std::string SanitizeCallback(std::string_view name);
+
+// callback([{"errorCode":"<code>","errorMsg":"<message>","isSuccess":"true|false",
+// "version":"<version>"}]) as UTF-8. message and version are in the narrow
+// code page; callback is sanitised.
+std::string BuildAnswer(int errorCode, bool success, const std::string& message,
+                        const std::string& version, const std::string& callback);

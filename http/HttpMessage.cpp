@@ -1,0 +1,64 @@
+#include "http/HttpMessage.h"
+
+namespace {
+
+bool IsHttpBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+std::string TrimHttp(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsHttpBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsHttpBlank(text[end - 1])) {
+        --end;
+    }
+    return std::string(text.substr(begin, end - begin));
+}
+
+int SetHeaderIn(HeaderMap& headers, const std::string& name, const std::string& value) {
+    std::string key = TrimHttp(name);
+    if (key.empty()) {
+        return -1;
+    }
+    // Besides ":" and spaces, no control character may stand in a name: a CR
+    // or LF there would end the header line and let the name forge others.
+    for (unsigned char c : key) {
+        if (c == ':' || c <= ' ' || c == 0x7F) {
+            return -1;
+        }
+    }
+    std::string clean = TrimHttp(value);
+    for (char& c : clean) {
+        if (c == '\t' || c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    headers[key] = clean;
+    return 0;
+}
+
+int GetHeaderIn(const HeaderMap& headers, const std::string& name, std::string& value) {
+    auto it = headers.find(name);
+    if (it == headers.end()) {
+        return -1;
+    }
+    value = it->second;
+    return 0;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    // ASCII only, whatever the process locale says.
+    auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+// Header names compare byte by byte: "Content-Length" and "content-length" are
+// two entries. Iteration (and so serialisation) follows that byte order.
+using HeaderMap = std::map<std::string, std::string>;
+
+// Parameters are stored in byte order too, but looked up ignoring ASCII case
+// (see CHttpRequest::AddParam / GetParam).
+using ParamMap = std::map<std::string, std::string>;
+
+// Spaces, tabs, CR and LF removed at both ends.
+std::string TrimHttp(std::string_view text);
+
+// The header rules shared by requests and responses: a name that is empty or
+// holds ":", a space or any other control character is rejected (-1); the value is trimmed and every tab, CR
+// and LF inside it becomes a space, so a value can never split a header line.
+int SetHeaderIn(HeaderMap& headers, const std::string& name, const std::string& value);
+int GetHeaderIn(const HeaderMap& headers, const std::string& name, std::string& value);
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);

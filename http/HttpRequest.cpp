@@ -1,0 +1,405 @@
+#include "http/HttpRequest.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Decimal text to a number the way atoi reads it: leading blanks, an optional
+// sign, digits up to the first non-digit, 0 when there are none.
+long long LeadingNumber(const std::string& text, size_t from) {
+    return std::strtoll(text.c_str() + from, nullptr, 10);
+}
+
+// strtok-style split: empty fields are skipped.
+template <typename Fn>
+void ForEachField(std::string_view text, char separator, Fn fn) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            fn(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+}
+
+long long NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+std::string DecodeRequestPath(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '%') {
+            if (raw.size() - i < 3) {
+                continue;  // fewer than two characters follow: the "%" is dropped
+            }
+            int high = HexValue(raw[i + 1]);
+            if (high < 0) {
+                // Not an escape at all: keep the "%" and read on normally.
+                out += c;
+                continue;
+            }
+            int low = HexValue(raw[i + 2]);
+            out += static_cast<char>(low < 0 ? high * 16 : high * 16 + low);
+            i += 2;
+        } else if (c == '+') {
+            out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string FormDecode(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '+') {
+            out += ' ';
+        } else if (c == '%') {
+            if (raw.size() - i < 3) {
+                continue;  // fewer than two bytes follow: the "%" is dropped
+            }
+            int high = HexValue(raw[i + 1]);
+            if (high < 0) {
+                continue;  // "%" dropped; the next byte is copied by the loop
+            }
+            int low = HexValue(raw[i + 2]);
+            out += static_cast<char>(low < 0 ? high * 16 : high * 16 + low);
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+CHttpRequest::CHttpRequest() { Reset(); }
+
+void CHttpRequest::Reset() {
+    method = "GET";
+    path = "/";
+    target.clear();
+    headers.clear();
+    params.clear();
+    paramText.clear();
+    body.clear();
+    version = "HTTP/1.1";
+    host.clear();
+    port = 80;
+    SetHeader("Accept", "*/*");
+    SetHeader("User-Agent", "Simple Http Client");
+    SetHeader("Connection", "Keep-Alive");
+}
+
+int CHttpRequest::SetHeader(const std::string& name, const std::string& value) {
+    return SetHeaderIn(headers, name, value);
+}
+
+int CHttpRequest::SetIntHeader(const std::string& name, int number) {
+    return SetHeader(name, std::to_string(number));
+}
+
+int CHttpRequest::GetHeader(const std::string& name, std::string& value) const {
+    return GetHeaderIn(headers, name, value);
+}
+
+int CHttpRequest::AddParam(const std::string& name, const std::string& value) {
+    for (auto it = params.begin(); it != params.end(); ++it) {
+        if (EqualsIgnoreCase(it->first, name)) {
+            params.erase(it);
+            break;
+        }
+    }
+    params[name] = value;
+    return 0;
+}
+
+int CHttpRequest::GetParam(const std::string& name, std::string& value) const {
+    value.clear();
+    for (const auto& [key, text] : params) {
+        if (EqualsIgnoreCase(key, name)) {
+            value = text;
+            return 0;
+        }
+    }
+    return -1;
+}
+
+int CHttpRequest::GetIntParam(const std::string& name, int& number) const {
+    std::string text;
+    if (GetParam(name, text) != 0) {
+        return -1;
+    }
+    number = std::atoi(text.c_str());
+    return 0;
+}
+
+int CHttpRequest::Parse(const std::string& message) {
+    Reset();
+    headers.clear();
+    size_t e1 = message.find("\r\n");
+    size_t e2 = message.find("\r\n\r\n");
+    if (e1 == std::string::npos || e2 == std::string::npos) {
+        return -1;
+    }
+    std::string_view line(message.data(), e1);
+    std::string_view block;
+    if (e2 > e1) {
+        block = std::string_view(message).substr(e1 + 2, e2 - (e1 + 2));
+    }
+    body = message.substr(e2 + 4);
+
+    size_t pos = line.find_first_not_of(' ');
+    if (pos == std::string_view::npos) {
+        return -1;
+    }
+    size_t space = line.find(' ', pos);
+    if (space == std::string_view::npos) {
+        return -1;
+    }
+    method = std::string(line.substr(pos, space - pos));
+    if (method != "GET" && method != "POST") {
+        return -1;
+    }
+    if (method == "POST") {
+        paramText = body;
+    }
+
+    pos = line.find_first_not_of(' ', space);
+    if (pos == std::string_view::npos) {
+        return -1;
+    }
+    space = line.find(' ', pos);
+    if (space == std::string_view::npos) {
+        return -1;
+    }
+    std::string_view rawTarget = line.substr(pos, space - pos);
+    target = std::string(rawTarget);
+    std::string_view rawPath = rawTarget;
+    size_t question = rawTarget.find('?');
+    if (question != std::string_view::npos) {
+        rawPath = rawTarget.substr(0, question);
+        if (method == "GET") {
+            std::string_view query = rawTarget.substr(question + 1);
+            paramText = std::string(query.substr(0, query.find('#')));
+        }
+    }
+    path = DecodeRequestPath(rawPath);
+
+    pos = line.find_first_not_of(' ', space);
+    if (pos == std::string_view::npos) {
+        return -1;
+    }
+    size_t end = line.find(' ', pos);
+    version = std::string(line.substr(pos, end == std::string_view::npos ? end : end - pos));
+    if (version != "HTTP/1.0" && version != "HTTP/1.1") {
+        return -1;
+    }
+
+    size_t start = 0;
+    while (start < block.size()) {
+        size_t stop = block.find("\r\n", start);
+        if (stop == std::string_view::npos) {
+            stop = block.size();
+        }
+        std::string_view header = block.substr(start, stop - start);
+        size_t colon = header.find(':');
+        if (colon == std::string_view::npos) {
+            return -1;
+        }
+        headers[TrimHttp(header.substr(0, colon))] = TrimHttp(header.substr(colon + 1));
+        start = stop + 2;
+    }
+
+    DecodeParams(paramText);
+    return 0;
+}
+
+int CHttpRequest::DecodeParams(const std::string& text) {
+    if (!text.empty() && text[0] == '-') {
+        return DecodeMultipart(text);
+    }
+    return DecodeUrlEncoded(text);
+}
+
+int CHttpRequest::DecodeUrlEncoded(const std::string& text) {
+    ForEachField(text, '&', [this](std::string_view piece) {
+        std::string_view fields[2];
+        int count = 0;
+        ForEachField(piece, '=', [&](std::string_view field) {
+            if (count < 2) {
+                fields[count] = field;
+            }
+            ++count;
+        });
+        if (count >= 2) {
+            AddParam(std::string(fields[0]), FormDecode(fields[1]));
+        } else if (count == 1 && piece.find('=') != std::string_view::npos) {
+            AddParam(std::string(fields[0]), std::string());
+        }
+    });
+    return 0;
+}
+
+int CHttpRequest::DecodeMultipart(const std::string& text) {
+    static constexpr size_t kMaxNameLength = 99;
+    static constexpr std::string_view kNameMarker = "name=\"";
+
+    size_t lineEnd = text.find("\r\n");
+    if (lineEnd == std::string::npos) {
+        return -1;
+    }
+    const std::string delimiter = text.substr(0, lineEnd);
+    size_t pos = lineEnd + 2;
+    for (;;) {
+        size_t next = text.find(delimiter, pos);
+        if (next == std::string::npos) {
+            return 0;
+        }
+        // The CR LF in front of a delimiter is not part of the value.
+        size_t partEnd = next >= pos + 2 ? next - 2 : pos;
+        std::string_view part = std::string_view(text).substr(pos, partEnd - pos);
+
+        size_t marker = part.find(kNameMarker);
+        if (marker == std::string_view::npos) {
+            return -1;
+        }
+        size_t nameStart = marker + kNameMarker.size();
+        size_t nameEnd = part.find('"', nameStart);
+        if (nameEnd == std::string_view::npos || nameEnd >= part.size() - 1) {
+            nameEnd = part.empty() ? nameStart : part.size() - 1;
+        }
+        if (nameEnd < nameStart) {
+            nameEnd = nameStart;
+        }
+        if (nameEnd - nameStart > kMaxNameLength) {
+            nameEnd = nameStart + kMaxNameLength;
+        }
+        std::string name(part.substr(nameStart, nameEnd - nameStart));
+
+        size_t valueStart = part.find("\r\n\r\n");
+        if (valueStart == std::string_view::npos) {
+            return -1;
+        }
+        AddParam(name, std::string(part.substr(valueStart + 4)));
+        pos = next + delimiter.size() + 2;
+        if (pos > text.size()) {
+            return 0;
+        }
+    }
+}
+
+int CHttpRequest::Receive(SOCKET socket) {
+    Reset();
+    if (!SetSocketBlocking(socket, false)) {
+        return -1;
+    }
+    const long long start = NowMs();
+    std::string buffer;
+    bool startChecked = false;
+    bool headerDone = false;
+    long long length = 0;
+    long long bodyCount = 0;
+    char chunk[kReceiveChunk];
+
+    for (;;) {
+        long long elapsed = NowMs() - start;
+        if (elapsed > kReceiveLimitMs) {
+            return -1;
+        }
+        // Wait for bytes instead of polling on a timer: a complete request is
+        // answered as soon as its last byte arrives.
+        pollfd waiting{socket, POLLIN, 0};
+        int ready = poll(&waiting, 1, static_cast<int>(kReceiveLimitMs + 1 - elapsed));
+        if (ready < 0 && errno != EINTR) {
+            return -1;
+        }
+        if (ready <= 0) {
+            continue;
+        }
+        ssize_t got = recv(socket, chunk, sizeof(chunk), 0);
+        if (got < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            return -1;  // the peer closed before the request was complete
+        }
+        buffer.append(chunk, static_cast<size_t>(got));
+
+        if (!startChecked && buffer.size() > 4) {
+            startChecked = true;
+            if (buffer.compare(0, 4, "GET ") != 0 && buffer.compare(0, 5, "POST ") != 0 &&
+                buffer.compare(0, 5, "HEAD ") != 0) {
+                return -1;
+            }
+        }
+        if (!headerDone) {
+            size_t end = buffer.find("\r\n\r\n");
+            if (end == std::string::npos) {
+                if (buffer.size() > kMaxHeaderBlock) {
+                    return -1;
+                }
+                continue;
+            }
+            if (end > kMaxHeaderBlock) {
+                return -1;
+            }
+            headerDone = true;
+            // Only the header block is searched: text inside a body must never
+            // make us wait for bytes that will not come.
+            size_t found = buffer.substr(0, end).find("Content-Length:");
+            if (found != std::string::npos) {
+                length = LeadingNumber(buffer, found + 15);
+            }
+            if (length < 1) {
+                break;
+            }
+            if (static_cast<unsigned long long>(length) > kMaxBody) {
+                return -1;
+            }
+            bodyCount = static_cast<long long>(buffer.size() - (end + 4));
+        } else {
+            bodyCount += got;
+        }
+        if (bodyCount >= length) {
+            break;
+        }
+    }
+    // A peer that sends far more than it announced holds no more than one
+    // extra chunk here; Parse keeps whatever followed the header block.
+    return Parse(buffer);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+
+#include "http/HttpMessage.h"
+#include "http/Socket.h"
+
+// One HTTP/1.x request: received and parsed by the channel, or built and sent
+// by the loopback client.
+class CHttpRequest {
+public:
+    // Receive gives up on a request that is not complete after this long.
+    static constexpr long kReceiveLimitMs = 9999;
+    static constexpr size_t kReceiveChunk = 10240;
+    // One request may not hold unbounded memory. The body limit leaves room for
+    // whole exam answers, which arrive as request bodies.
+    static constexpr size_t kMaxHeaderBlock = 64 * 1024;
+    static constexpr size_t kMaxBody = 32 * 1024 * 1024;
+
+    CHttpRequest();
+
+    std::string method;
+    std::string path;
+    std::string target;
+    HeaderMap headers;
+    ParamMap params;
+    std::string paramText;
+    std::string body;
+    std::string version;
+    std::string host;
+    int port = 80;
+
+    void Reset();
+
+    int SetHeader(const std::string& name, const std::string& value);
+    int SetIntHeader(const std::string& name, int number);
+    int GetHeader(const std::string& name, std::string& value) const;
+
+    int AddParam(const std::string& name, const std::string& value);
+    int GetParam(const std::string& name, std::string& value) const;
+    int GetIntParam(const std::string& name, int& number) const;
+    void GetRequestUri(std::string& text) const { text = target; }
+
+    int Parse(const std::string& message);
+    int Receive(SOCKET socket);
+    int DecodeParams(const std::string& text);
+
+private:
+    int DecodeMultipart(const std::string& text);
+    int DecodeUrlEncoded(const std::string& text);
+};
+
+// "%XY" to the byte XY; "+" to a space. The path flavour of the request line.
+std::string DecodeRequestPath(std::string_view raw);
+// The form flavour used for parameter values.
+std::string FormDecode(std::string_view raw);

@@ -1,0 +1,183 @@
+#include "http/Socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+bool ReadSocketType(SOCKET socket) {
+    int type = 0;
+    socklen_t length = sizeof(type);
+    return getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &length) == 0;
+}
+
+// Errors that accept(2) reports for one pending connection, not for the
+// listening socket: the next connection is unaffected.
+bool IsTransientAcceptError(int error) {
+    switch (error) {
+        case EINTR:
+        case ECONNABORTED:
+        case EPROTO:
+        case ENETDOWN:
+        case ENOPROTOOPT:
+        case EHOSTDOWN:
+        case ENONET:
+        case EHOSTUNREACH:
+        case EOPNOTSUPP:
+        case ENETUNREACH:
+        case EAGAIN:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+SOCKET CreateTcpSocket() {
+    SOCKET fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return kInvalidSocket;
+    }
+    if (!SetSocketBlocking(fd, false)) {
+        close(fd);
+        return kInvalidSocket;
+    }
+    return fd;
+}
+
+int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) {
+    if (!ReadSocketType(socket)) {
+        return -1;
+    }
+    if (timeoutMs < 0) {
+        timeoutMs = 0;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+
+    in_addr parsed{};
+    bool literal = inet_pton(AF_INET, host.c_str(), &parsed) == 1 &&
+                   parsed.s_addr != INADDR_NONE && ntohl(parsed.s_addr) > 0x01000000u;
+    if (literal) {
+        address.sin_addr = parsed;
+    } else {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+            return -1;
+        }
+        address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+        freeaddrinfo(found);
+    }
+
+    if (!SetSocketBlocking(socket, false)) {
+        return -1;
+    }
+    if (connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
+        return 0;
+    }
+    if (errno != EINPROGRESS) {
+        return -1;
+    }
+    pollfd waiting{socket, POLLOUT, 0};
+    int ready;
+    do {
+        ready = poll(&waiting, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready != 1) {
+        return -1;
+    }
+    // Writable with a pending error means the connection was refused.
+    int error = 0;
+    socklen_t length = sizeof(error);
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int ListenTcp(SOCKET socket, const std::string& ip, int port) {
+    if (socket <= 0 || !ReadSocketType(socket)) {
+        return -1;
+    }
+    int reuse = 1;
+    if (setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse)) != 0) {
+        close(socket);
+        return -1;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (ip.empty()) {
+        address.sin_addr.s_addr = htonl(INADDR_ANY);
+    } else if (inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) {
+        return -1;
+    }
+    // Unlike the original platform, listen() here would quietly pick another
+    // port when the bind failed, so a taken port must fail right at the bind.
+    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        return -1;
+    }
+    return listen(socket, kListenBacklog) == 0 ? 0 : -1;
+}
+
+SOCKET AcceptTcp(SOCKET listening, std::string& ip, int& port) {
+    if (listening <= 0) {
+        return kInvalidSocket;
+    }
+    if (!SetSocketBlocking(listening, true)) {
+        return kInvalidSocket;
+    }
+    for (;;) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof(peer);
+        SOCKET fd = accept4(listening, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &peer.sin_addr, text, sizeof(text));
+            ip = text;
+            port = ntohs(peer.sin_port);
+            return fd;
+        }
+        if (!IsTransientAcceptError(errno)) {
+            return kInvalidSocket;
+        }
+    }
+}
+
+void CloseSocket(SOCKET socket) {
+    if (socket >= 0) {
+        close(socket);
+    }
+}
+
+bool SetSocketBlocking(SOCKET socket, bool blocking) {
+    int flags = fcntl(socket, F_GETFL, 0);
+    if (flags < 0) {
+        return false;
+    }
+    flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    return fcntl(socket, F_SETFL, flags) == 0;
+}
+
+int LastSocketError() {
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        return kErrorWouldBlock;
+    }
+    if (errno == ETIMEDOUT) {
+        return kErrorTimedOut;
+    }
+    return errno;
+}

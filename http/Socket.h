@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// TCP over IPv4. A socket is a file descriptor; kInvalidSocket means none.
+using SOCKET = int;
+constexpr SOCKET kInvalidSocket = -1;
+
+// Error codes that callers and log lines show, kept from the original platform.
+constexpr int kErrorWouldBlock = 10035;  // EAGAIN / EWOULDBLOCK
+constexpr int kErrorTimedOut = 10060;    // ETIMEDOUT
+
+constexpr int kListenBacklog = 1000;
+
+// A new non-blocking stream socket, or kInvalidSocket.
+SOCKET CreateTcpSocket();
+
+// 0 once connected within timeoutMs (negative counts as 0), else -1. The
+// socket stays open either way; the caller closes it.
+int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs);
+
+// Address reuse on, bound to ip (empty = every local address) and port,
+// listening with kListenBacklog. 0 or -1 (a failed reuse option also closes
+// the socket).
+int ListenTcp(SOCKET socket, const std::string& ip, int port);
+
+// Blocks until a connection arrives; returns it with the peer's dotted address
+// and port, or kInvalidSocket. Network errors that belong to a single pending
+// connection are skipped, as is an interrupted wait.
+SOCKET AcceptTcp(SOCKET listening, std::string& ip, int& port);
+
+void CloseSocket(SOCKET socket);
+bool SetSocketBlocking(SOCKET socket, bool blocking);
+
+// The last socket error in the codes above where one exists, else errno.
+int LastSocketError();

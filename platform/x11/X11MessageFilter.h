@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/x11/X11Windows.h"
+
+using WindowMessageHandler = std::function<void(NativeWindow, uint32_t, uintptr_t, intptr_t)>;
+
+// Delivers the custom window messages other programs send to our windows
+// (SendWindowMessage) to the handler, on the GUI thread. Needs the Qt
+// application object; does nothing on a non-X11 session.
+void InstallWindowMessageFilter(WindowMessageHandler handler);

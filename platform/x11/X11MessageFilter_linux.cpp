@@ -1,0 +1,64 @@
+#include "platform/x11/X11MessageFilter.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+namespace {
+
+class MessageFilter : public QAbstractNativeEventFilter {
+public:
+    MessageFilter(xcb_atom_t atom, WindowMessageHandler handler)
+        : m_atom(atom), m_handler(std::move(handler)) {}
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") {
+            return false;
+        }
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) {
+            return false;
+        }
+        auto* client = reinterpret_cast<xcb_client_message_event_t*>(event);
+        if (client->type != m_atom || client->format != 32) {
+            return false;
+        }
+        // 32-bit fields on the wire: sign-extend lParam, which may be negative.
+        m_handler(client->window, client->data.data32[0], client->data.data32[1],
+                  static_cast<intptr_t>(static_cast<int32_t>(client->data.data32[2])));
+        return true;
+    }
+
+private:
+    xcb_atom_t m_atom;
+    WindowMessageHandler m_handler;
+};
+
+}  // namespace
+
+void InstallWindowMessageFilter(WindowMessageHandler handler) {
+    if (!qGuiApp || QGuiApplication::platformName() != "xcb") {
+        return;
+    }
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) {
+        return;
+    }
+    const char* name = kWindowMessageAtom;
+    xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, 0, static_cast<uint16_t>(strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    if (!reply) {
+        return;
+    }
+    xcb_atom_t atom = reply->atom;
+    free(reply);
+    // Lives as long as the application.
+    QCoreApplication::instance()->installNativeEventFilter(new MessageFilter(atom, std::move(handler)));
+}

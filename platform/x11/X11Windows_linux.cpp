@@ -1,0 +1,211 @@
+#include "platform/x11/X11Windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// One short-lived connection per call: these calls are rare (start-up,
+// closing another program's window) and must work from any thread.
+class Connection {
+public:
+    Connection() {
+        const char* name = std::getenv("DISPLAY");
+        if (name && *name) {
+            m_display = XOpenDisplay(name);
+        }
+    }
+    ~Connection() {
+        if (m_display) {
+            XCloseDisplay(m_display);
+        }
+    }
+    Display* get() const { return m_display; }
+
+private:
+    Display* m_display = nullptr;
+};
+
+// X errors for a window that vanished meanwhile are expected; never abort.
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+std::string WindowTitle(Display* display, Window window) {
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+bool ClassMatches(Display* display, Window window, const std::string& className) {
+    if (className.empty()) {
+        return true;
+    }
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint)) {
+        return false;
+    }
+    bool same = hint.res_class && className == hint.res_class;
+    if (hint.res_name) {
+        XFree(hint.res_name);
+    }
+    if (hint.res_class) {
+        XFree(hint.res_class);
+    }
+    return same;
+}
+
+}  // namespace
+
+bool X11Available() { return Connection().get() != nullptr; }
+
+bool SetWindowClass(NativeWindow window, const std::string& instance,
+                    const std::string& className) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    std::vector<char> res(instance.begin(), instance.end());
+    res.push_back('\0');
+    std::vector<char> cls(className.begin(), className.end());
+    cls.push_back('\0');
+    XClassHint hint{res.data(), cls.data()};
+    XSetClassHint(display, window, &hint);
+    XSync(display, False);
+    return true;
+}
+
+NativeWindow FindTopLevelWindow(const std::string& className, const std::string& title) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    Window root = DefaultRootWindow(display);
+    Window rootReturn = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, root, &rootReturn, &parent, &children, &count)) {
+        return 0;
+    }
+    NativeWindow found = 0;
+    // Reparenting window managers put a frame around each client: look one
+    // level down as well.
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        std::vector<Window> candidates{children[i]};
+        Window r = 0, p = 0;
+        Window* inner = nullptr;
+        unsigned int innerCount = 0;
+        if (XQueryTree(display, children[i], &r, &p, &inner, &innerCount) && inner) {
+            candidates.insert(candidates.end(), inner, inner + innerCount);
+            XFree(inner);
+        }
+        for (Window w : candidates) {
+            if (ClassMatches(display, w, className) && WindowTitle(display, w) == title) {
+                found = w;
+                break;
+            }
+        }
+    }
+    if (children) {
+        XFree(children);
+    }
+    return found;
+}
+
+long WindowProcessId(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = 0;
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success &&
+        data) {
+        if (count == 1 && format == 32) {
+            pid = *reinterpret_cast<long*>(data);
+        }
+        XFree(data);
+    }
+    return pid;
+}
+
+bool SendWindowMessage(NativeWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, kWindowMessageAtom, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(message);
+    event.xclient.data.l[1] = static_cast<long>(wParam);
+    event.xclient.data.l[2] = static_cast<long>(lParam);
+    Status sent = XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
+    return sent != 0;
+}
+
+bool RequestWindowClose(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = CurrentTime;
+    event.xclient.data.l[1] = 2;  // source: a pager or similar tool
+    Status sent = XSendEvent(display, DefaultRootWindow(display), False,
+                             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    if (!sent) {
+        XEvent del{};
+        del.xclient.type = ClientMessage;
+        del.xclient.window = window;
+        del.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        del.xclient.format = 32;
+        del.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        del.xclient.data.l[1] = CurrentTime;
+        sent = XSendEvent(display, window, False, NoEventMask, &del);
+    }
+    XSync(display, False);
+    return sent != 0;
+}

@@ -1,0 +1,124 @@
+#include "shell/ClientApp.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/ClientLog.h"
+#include "platform/instance/SingleInstance.h"
+#include "platform/signals/StopSignals.h"
+#include "platform/x11/X11MessageFilter.h"
+#include "platform/x11/X11Windows.h"
+#include "shell/ClientConfig.h"
+#include "shell/MainFrame.h"
+#include "shell/config/StringTable.h"
+#include "ui/MessageHub.h"
+#include "ui/SkinStore.h"
+
+namespace {
+
+constexpr const char* kInstanceLockName = "Kivo_Qorvane";
+constexpr const char* kMainFrameName = "QorvaneUI";
+constexpr const char* kShowNormalArgument = "-ShowNormal";
+
+bool HaveDisplay() {
+    // An explicit platform (offscreen in tests) needs no display server.
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ProgramDirOf(const char* argv0) {
+    char path[4096] = {};
+    ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    std::string full = length > 0 ? std::string(path, static_cast<size_t>(length)) : argv0;
+    size_t cut = full.find_last_of('/');
+    return cut == std::string::npos ? "./" : full.substr(0, cut + 1);
+}
+
+// Another client runs in this session: show its main window, then end.
+void ShowRunningClient() {
+    QString title = StringTable::Text("STR_WINDOW_TITLE");
+    NativeWindow window =
+        FindTopLevelWindow(WindowImplBaseNew::kWindowClass, title.toUtf8().toStdString());
+    if (window != 0) {
+        SendWindowMessage(window, WM_SHOWWINDOW_NORMAL, 0, 0);
+    }
+}
+
+}  // namespace
+
+int RunClient(int argc, char** argv) {
+    BlockStopSignals();
+    if (!HaveDisplay()) {
+        fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    MessageHub::Install();
+
+    SkinStore::Instance().SetResourcePath(ProgramDirOf(argv[0]));
+    auto readTable = [](std::string& bytes) {
+        return SkinStore::Instance().Read(StringTable::kFileName, bytes);
+    };
+    StringTable::Init(readTable);
+
+    SingleInstance instance;
+    if (instance.Acquire(kInstanceLockName) == SingleInstance::Result::HeldElsewhere) {
+        ShowRunningClient();
+        return 0;
+    }
+
+    if (InitClient() != 0) {
+        LOG_ERROR("program init fail!\n");
+        return 1;
+    }
+    LOG_INFO("program init succ!\n");
+
+    InstallWindowMessageFilter([](NativeWindow window, uint32_t message, uintptr_t wParam,
+                                  intptr_t lParam) {
+        if (WindowImplBaseNew* target = WindowImplBaseNew::FromNativeHandle(window)) {
+            target->HandleMessage(message, wParam, lParam);
+        }
+    });
+
+    int stopFd = OpenStopSignalDescriptor();
+    QSocketNotifier stopNotifier(stopFd, QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [stopFd] {
+        int signal = ReadStopSignal(stopFd);
+        LOG_INFO("stop signal %d received", signal);
+        QCoreApplication::quit();
+    });
+
+    auto* mainFrame = new CMainFrame();
+    if (!mainFrame->Create(nullptr, kMainFrameName, CMainFrame::kStyle, CMainFrame::kExStyle)) {
+        LOG_ERROR("program init fail!\n");
+        return 1;
+    }
+    mainFrame->CenterWindow();
+    // The session manager asks before logging out or shutting down.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [mainFrame](QSessionManager& manager) {
+                         if (!mainFrame->SessionMayEnd() && manager.allowsInteraction()) {
+                             manager.cancel();
+                         }
+                     });
+    if (argc > 1 && strcasecmp(argv[1], kShowNormalArgument) == 0) {
+        mainFrame->ShowWindow(true, true);
+    } else {
+        mainFrame->MinimizeToTray();
+    }
+
+    int status = app.exec();
+    LOG_INFO("program exit !\n");
+    delete mainFrame;
+    return status;
+}

@@ -1,0 +1,4 @@
+#pragma once
+
+// The client's start-up, message loop and exit. Returns the process status.
+int RunClient(int argc, char** argv);

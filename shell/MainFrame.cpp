@@ -1,0 +1,251 @@
+#include "shell/MainFrame.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDate>
+#include <QFrame>
+#include <QLabel>
+#include <QLocale>
+#include <QStackedWidget>
+
+#include "channel/Answer.h"
+#include "foundation/ClientLog.h"
+#include "shell/AboutWnd.h"
+#include "shell/config/StringTable.h"
+#include "ui/MenuWnd.h"
+#include "ui/MessageHub.h"
+#include "ui/SkinStore.h"
+
+namespace {
+
+CMainFrame* g_mainFrame = nullptr;
+
+struct TabButton {
+    const char* name;
+    const char* image;
+    const char* overImage;
+};
+
+constexpr TabButton kTabButtons[] = {
+    {"course_manage", "tab_coursemanage.png", "tab_coursemanage(over).png"},
+    {"proxy_set", "tab_proxyset.png", "tab_proxyset(over).png"},
+    {"system_info", "tab_systeminfo.png", "tab_systeminfo(over).png"},
+    {"about", "tab_about.png", "tab_about(over).png"},
+};
+
+constexpr const char* kTrayIconImage = "tray.png";
+constexpr const char* kSecondSkinArchive = "skin2.zip";
+
+// The build date as "YYYY/MM/DD " from the compiler's "Mmm dd yyyy".
+QString BuildDateText() {
+    QDate date = QLocale::c().toDate(QString(__DATE__).simplified(), "MMM d yyyy");
+    return QString::asprintf("%04d/%02d/%02d ", date.year(), date.month(), date.day());
+}
+
+}  // namespace
+
+CMainFrame* CMainFrame::Instance() { return g_mainFrame; }
+
+CMainFrame::CMainFrame() { g_mainFrame = this; }
+
+CMainFrame::~CMainFrame() {
+    if (g_mainFrame == this) {
+        g_mainFrame = nullptr;
+    }
+    delete m_tray.data();
+}
+
+QString CMainFrame::VersionText() { return QString(kClientVersion) + "   " + BuildDateText(); }
+
+void CMainFrame::InitAfterCreate() {
+    QPixmap icon = LoadImage(kTrayIconImage);
+    if (!icon.isNull()) {
+        GetWidget()->setWindowIcon(QIcon(icon));
+    }
+    SelectTab(kTabCourseManage);
+    m_currentPage = m_pages[kTabCourseManage];
+    for (CTabPageBase* page : {m_pages[kTabCourseManage], m_pages[kTabProxySet]}) {
+        if (page) {
+            page->Prepare();
+        }
+    }
+    SetTimer(kUserCheckTimer, kUserCheckIntervalMs);
+
+    QString title = StringTable::Text("STR_WINDOW_TITLE");
+    if (auto* label = FindControl<QLabel>("main_title")) {
+        label->setText(title);
+    }
+    GetWidget()->setWindowTitle(title);
+    if (auto* version = FindControl<QLabel>("LabelVersion")) {
+        version->setText(VersionText());
+    }
+}
+
+void CMainFrame::SetTabPage(Tab tab, CTabPageBase* page) {
+    if (tab < kTabAbout) {
+        m_pages[tab] = page;
+    }
+}
+
+int CMainFrame::CurrentTab() const {
+    auto* tabs = FindControl<QStackedWidget>("tab_ctrl");
+    return tabs ? tabs->currentIndex() : -1;
+}
+
+void CMainFrame::SelectTab(Tab tab) {
+    if (auto* tabs = FindControl<QStackedWidget>("tab_ctrl")) {
+        tabs->setCurrentIndex(tab);
+    }
+    for (int i = 0; i < 4; ++i) {
+        SetControlImage(kTabButtons[i].name,
+                        i == tab ? kTabButtons[i].overImage : kTabButtons[i].image);
+    }
+}
+
+void CMainFrame::ClickNotify(const QString& name) {
+    for (int i = 0; i < 3; ++i) {
+        if (name == kTabButtons[i].name) {
+            SelectTab(static_cast<Tab>(i));
+            m_currentPage = m_pages[i];
+            if (m_currentPage) {
+                m_currentPage->Prepare();
+            }
+            return;
+        }
+    }
+    if (name == "about") {
+        SelectTab(kTabAbout);  // the current page stays as it was
+    } else if (name == "btn_close") {
+        MinimizeToTray();
+    } else if (name == "btn_min") {
+        MessageHub::PostCall([this] {
+            if (GetWidget()) {
+                GetWidget()->showMinimized();
+            }
+        });
+    } else if (name == "btn_custom") {
+        ShowPopupMenu(this, "CustomMenu.xml", 3);
+    } else if (m_currentPage) {
+        m_currentPage->OnClick(name);
+    }
+}
+
+void CMainFrame::OnClose(bool& handled) {
+    // Closing never ends the client: it goes to the tray.
+    handled = true;
+    MinimizeToTray();
+}
+
+bool CMainFrame::FilterKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+
+void CMainFrame::MinimizeToTray() {
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(this);
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger) {
+                        HandleMessage(WM_TRAY_NOTIFY, 0, WM_LBUTTONUP);
+                    } else if (reason == QSystemTrayIcon::Context) {
+                        HandleMessage(WM_TRAY_NOTIFY, 0, WM_RBUTTONUP);
+                    }
+                });
+    }
+    m_tray->setIcon(QIcon(LoadImage(kTrayIconImage)));
+    m_tray->setToolTip(StringTable::Text("STR_TRAY_TIP"));
+    m_tray->show();
+    ShowWindow(false);
+}
+
+bool CMainFrame::TrayIconVisible() const { return m_tray && m_tray->isVisible(); }
+
+void CMainFrame::RemoveTrayIcon() {
+    if (m_tray) {
+        m_tray->hide();
+    }
+}
+
+void CMainFrame::RestoreFromTray() {
+    RemoveTrayIcon();
+    ShowWindow(true, true);
+}
+
+void CMainFrame::SetMessageHandler(UINT message, MessageHandler handler) {
+    m_handlers[message] = std::move(handler);
+}
+
+void CMainFrame::OnMenuCommand(int command) {
+    switch (command) {
+        case 1:
+            RestoreFromTray();
+            break;
+        case 2:
+            // Hidden without an icon; only the channel's ExitProcess ends us.
+            RemoveTrayIcon();
+            ShowWindow(false);
+            break;
+        case 3:
+            SkinStore::Instance().SetArchive(kSecondSkinArchive);
+            ReloadAllSkins();
+            break;
+        case 4:
+            ShowAboutWindow(this);
+            break;
+        default:
+            break;  // the course manager's own commands
+    }
+}
+
+LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                        bool& handled) {
+    handled = true;
+    switch (message) {
+        case WM_TRAY_NOTIFY:
+            if (lParam == WM_LBUTTONUP) {
+                RestoreFromTray();
+            } else if (lParam == WM_RBUTTONUP) {
+                ShowPopupMenu(this, "TrayMenu.xml", 1);
+            }
+            return 0;
+        case WM_MENU_COMMAND:
+            OnMenuCommand(static_cast<int>(wParam));
+            return 0;
+        case WM_CONFIRM_DELETE:
+            if (m_courseHooks.confirmDelete) {
+                m_courseHooks.confirmDelete(wParam);
+            }
+            return 0;
+        default:
+            break;
+    }
+    auto it = m_handlers.find(message);
+    if (it != m_handlers.end() && it->second) {
+        return it->second(wParam, lParam);
+    }
+    if (message >= WM_START_EXAM && message <= WM_SHOW_AUTO_UPDATE) {
+        // A window whose part has not been installed: the request fails.
+        LOG_WARN("main frame message %u has no handler", message);
+        return -1;
+    }
+    handled = false;
+    return 0;
+}
+
+void CMainFrame::OnTimer(int id) {
+    if (id == kUserCheckTimer) {
+        if (IsVisible() && m_courseHooks.currentUserChanged &&
+            m_courseHooks.currentUserChanged()) {
+            if (m_courseHooks.loadLessonList) {
+                m_courseHooks.loadLessonList();
+            }
+            KillTimer(kUserCheckTimer);
+            SetTimer(kLessonRefreshTimer, kLessonRefreshIntervalMs);
+        }
+    } else if (id == kLessonRefreshTimer) {
+        if (IsVisible() && m_currentPage && m_currentPage == m_pages[kTabCourseManage] &&
+            m_courseHooks.refreshLessonList) {
+            m_courseHooks.refreshLessonList();
+        }
+    }
+}

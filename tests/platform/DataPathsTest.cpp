@@ -1,0 +1,38 @@
+#include "platform/paths/DataPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/registry/Registry.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+TEST(DataPaths, RegisteredFolderComesFirstAndTheOverrideAlone) {
+    TempDir dir;
+    setenv(kRegistryDirOverride, dir.file("registry").c_str(), 1);
+    setenv("XDG_DATA_HOME", dir.file("xdg").c_str(), 1);
+    unsetenv(kDataPathOverride);
+
+    auto plain = DataPathCandidates();
+    ASSERT_EQ(plain.size(), 2u);
+    EXPECT_EQ(plain[0], kMachineDataPath);
+    EXPECT_EQ(plain[1], dir.file("xdg") + "/KIVO/Qorvane/Data");
+
+    ASSERT_EQ(RegWriteString(RegistryRoot::LocalMachine, kProductRegistryKey, kDataPathValue,
+                             dir.file("chosen")),
+              0);
+    auto registered = DataPathCandidates();
+    ASSERT_EQ(registered.size(), 3u);
+    EXPECT_EQ(registered[0], dir.file("chosen"));
+    EXPECT_EQ(ChooseDataPath(), dir.file("chosen"));  // created on the way
+
+    setenv(kDataPathOverride, dir.file("forced").c_str(), 1);
+    EXPECT_EQ(DataPathCandidates(), std::vector<std::string>{dir.file("forced")});
+    unsetenv(kDataPathOverride);
+    unsetenv(kRegistryDirOverride);
+    unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
