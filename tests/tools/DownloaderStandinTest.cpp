@@ -108,8 +108,7 @@ protected:
             "--rate",       "67108864", "--tick", "20",     "--report-channel",
             "none"};
         args.insert(args.end(), extra.begin(), extra.end());
-        ASSERT_TRUE(m_process.Start("QorvaneService", args, m_dir.file("stderr.log")))
-            << m_process.Failure();
+        ASSERT_TRUE(m_process.Start("QorvaneService", args)) << m_process.Failure();
         m_base = m_process.Url("downloader");
     }
 

@@ -67,10 +67,9 @@ std::vector<std::filesystem::path> FilesIn(const std::string& folder) {
 class PlatformStandin : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_process.Start("PlatformStandin",
-                                    {"--web", "0", "--update", "0", "--box", "0", "--box", "0=no",
-                                     "--data", m_dir.file("data")},
-                                    m_dir.file("stderr.log")))
+        ASSERT_TRUE(
+            m_process.Start("PlatformStandin", {"--web", "0", "--update", "0", "--box", "0",
+                                                "--box", "0=no", "--data", m_dir.file("data")}))
             << m_process.Failure();
         m_web = m_process.Url("web");
         m_update = m_process.Url("update");
@@ -177,8 +176,7 @@ TEST_F(PlatformStandin, FileServiceServesTemplatesThenUploadedAnswers) {
     TempDir downloaderData;
     StandinProcess downloader;
     ASSERT_TRUE(downloader.Start("QorvaneService",
-                                 {"--port", "0", "--data", downloaderData.path().string()},
-                                 m_dir.file("downloader.log")))
+                                 {"--port", "0", "--data", downloaderData.path().string()}))
         << downloader.Failure();
     const std::string document = m_dir.file("q1.docx");
     WriteWholeFile(document, "PK edited by the learner");
@@ -246,10 +244,9 @@ TEST_F(PlatformStandin, ProductListDescribesTheInstallerServedInRanges) {
 
 TEST_F(PlatformStandin, DigestCanBeLeftEmpty) {
     m_process.Terminate();
-    ASSERT_TRUE(m_process.Start("PlatformStandin",
-                                {"--web", "0", "--update", "0", "--no-box", "--installer-md5",
-                                 "empty", "--installer-size", "4096", "--data", m_dir.file("d2")},
-                                m_dir.file("stderr.log")));
+    ASSERT_TRUE(m_process.Start(
+        "PlatformStandin", {"--web", "0", "--update", "0", "--no-box", "--installer-md5", "empty",
+                            "--installer-size", "4096", "--data", m_dir.file("d2")}));
     HttpResult list = HttpFetch::Get(m_process.Url("update") + "/module/QorvaneProductList.xml");
     EXPECT_EQ(Element(list.body, "MD5"), "");
     EXPECT_EQ(Element(list.body, "Size"), "4096");

@@ -51,10 +51,8 @@ protected:
         if (!HaveChromium()) {
             GTEST_SKIP() << "chromium is not installed";
         }
-        ASSERT_TRUE(m_process.Start(
-            "PlatformStandin",
-            {"--web", "0", "--update", "0", "--no-box", "--data", m_dir.file("data")},
-            m_dir.file("stderr.log")))
+        ASSERT_TRUE(m_process.Start("PlatformStandin", {"--web", "0", "--update", "0", "--no-box",
+                                                        "--data", m_dir.file("data")}))
             << m_process.Failure();
         m_web = m_process.Url("web");
     }
