@@ -95,7 +95,8 @@ int RunClient(int argc, char** argv) {
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [stopFd] {
         int signal = ReadStopSignal(stopFd);
         LOG_INFO("stop signal %d received", signal);
-        QCoreApplication::quit();
+        // exit, not quit: quit asks the windows first, and the main frame refuses to close.
+        QCoreApplication::exit(0);
     });
 
     auto* mainFrame = new CMainFrame();
