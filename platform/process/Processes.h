@@ -1,0 +1,69 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// Starting, waiting for and ending other programs.
+
+// Who a new process runs as; the caller's own identity when not set.
+struct ProcessUser {
+    bool set = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+};
+
+struct SpawnOptions {
+    std::vector<std::string> argv;      // argv[0] is the program path
+    std::string workingDirectory;       // empty: the caller's
+    bool replaceEnvironment = false;    // true: exactly `environment`
+    std::vector<std::string> environment;  // "KEY=value"
+    ProcessUser user;
+    bool newSession = false;            // detach from the caller's terminal
+};
+
+// A started process. Waiting uses a process descriptor, so it wakes at the
+// moment the process ends.
+class ChildHandle {
+public:
+    ChildHandle() = default;
+    ~ChildHandle();
+    ChildHandle(ChildHandle&& other) noexcept;
+    ChildHandle& operator=(ChildHandle&& other) noexcept;
+    ChildHandle(const ChildHandle&) = delete;
+    ChildHandle& operator=(const ChildHandle&) = delete;
+
+    static ChildHandle Spawn(const SpawnOptions& options);
+
+    bool Valid() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+    // true once the process has ended (and was reaped), false after timeoutMs
+    // (negative: no limit) or as soon as wakeFd (when given) is readable.
+    bool Wait(int timeoutMs, int wakeFd = -1);
+    // The wait status of an ended process.
+    int Status() const { return m_status; }
+    // Ends the process at once (SIGKILL) and reaps it.
+    void Terminate();
+    // Forgets the process without waiting (it is still reaped later if ended).
+    void Close();
+
+private:
+    pid_t m_pid = -1;
+    int m_pidfd = -1;
+    int m_status = 0;
+    bool m_reaped = false;
+};
+
+// Runs a program to its end; its exit code, or -1 when it could not start,
+// was killed, or ran past timeoutMs (then it is killed).
+int RunProgram(const std::vector<std::string>& argv, int timeoutMs);
+
+// The file name of the executable a process runs ("" when unknown).
+std::string ProcessExecutableName(pid_t pid);
+
+// Goes through the running processes in order and kills (SIGKILL) each one
+// whose executable file name equals one of names exactly, stopping after
+// names.size() kills. Returns the number killed. Never kills the caller.
+int TerminateProcessesByName(const std::vector<std::string>& names);

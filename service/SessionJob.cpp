@@ -1,0 +1,254 @@
+#include "service/SessionJob.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "foundation/CLog.h"
+#include "http/HttpGetClient.h"
+#include "platform/paths/ProgramDirectory.h"
+#include "platform/session/SessionProvider.h"
+
+namespace {
+
+constexpr const char* kExitRequestFormat =
+    "http://127.0.0.1:%d/COMMANDREQUEST.KIVO?MethodName=ExitProcess&RequstArgs=";
+constexpr int kExitRequestTimeoutMs = 1000;
+constexpr int kExitRequestRedirects = 10;
+constexpr int kStatusOk = 200;
+constexpr int kRestartDelayMs = 1000;
+constexpr int kLaunchRetryMs = 500;
+constexpr int kClientPollMs = 2000;
+
+struct JobState {
+    std::atomic<int> stopFlag{0};
+    std::string lastSessionId;  // only the client keeper writes after start
+    int stopEvent = -1;         // eventfd, readable once stopping
+    std::unique_ptr<SessionProvider> sessions;
+    std::mutex sessionsLock;
+    std::thread downloaderKeeper;
+    std::thread clientKeeper;
+};
+
+JobState& Job() {
+    static JobState state;
+    return state;
+}
+
+int PortFromEnvironment(const char* name, int fixed) {
+    const char* text = std::getenv(name);
+    if (!text || !*text) {
+        return fixed;
+    }
+    char* end = nullptr;
+    long port = std::strtol(text, &end, 10);
+    constexpr long kPortLimit = 65535;
+    return (*end == '\0' && port > 0 && port <= kPortLimit) ? static_cast<int>(port) : fixed;
+}
+
+SessionProvider& Sessions() {
+    JobState& job = Job();
+    std::lock_guard<std::mutex> hold(job.sessionsLock);
+    if (!job.sessions) {
+        // Tests run without logind and script the sessions instead.
+        const char* script = std::getenv("QORVANE_SESSION_SCRIPT");
+        job.sessions = script && *script ? CreateScriptedSessionProvider(script)
+                                         : CreateLogindSessionProvider();
+    }
+    return *job.sessions;
+}
+
+std::string ActiveConsoleSessionId() {
+    return Sessions().ActiveSession();
+}
+
+// Sleeps for ms, or less when the job is stopping.
+void Pause(int ms) {
+    pollfd entry{Job().stopEvent, POLLIN, 0};
+    poll(&entry, Job().stopEvent >= 0 ? 1 : 0, ms);
+}
+
+bool Stopping() {
+    return Job().stopFlag.load() != 0;
+}
+
+void DownloaderKeeper() {
+    NotifyExitProcess(DownloaderPort());
+    SpawnOptions options;
+    options.argv = {ProgramDirectory() + kDownloaderProgram, "-commandline"};
+    options.workingDirectory = ProgramDirectory();
+    while (!Stopping()) {
+        ChildHandle downloader = ChildHandle::Spawn(options);
+        if (downloader.Valid()) {
+            downloader.Wait(-1);
+        }
+        Pause(kRestartDelayMs);
+    }
+}
+
+void ClientKeeper() {
+    JobState& job = Job();
+    NotifyExitProcess(ClientPort());
+    const std::string program = ProgramDirectory() + kClientProgram;
+    ChildHandle client;
+    while (!Stopping()) {
+        if (!client.Valid()) {
+            client = LaunchAppIntoDifferentSession(program);
+            if (!client.Valid()) {
+                Pause(kLaunchRetryMs);
+                continue;
+            }
+            job.lastSessionId = ActiveConsoleSessionId();
+        }
+        if (client.Wait(kClientPollMs, job.stopEvent)) {
+            client.Close();
+            Pause(kRestartDelayMs);
+            continue;
+        }
+        if (Stopping()) {
+            break;
+        }
+        const std::string current = ActiveConsoleSessionId();
+        if (current == job.lastSessionId) {
+            continue;
+        }
+        SVC_LOG("Check ActiveConsoleSessionId Changed last=%s current=%s",
+                job.lastSessionId.c_str(), current.c_str());
+        if (NotifyExitProcess(ClientPort()) != 0) {
+            client.Terminate();
+        }
+        client.Close();
+        Pause(kRestartDelayMs);
+    }
+    // A client still running is EndSysProc's to end.
+    client.Close();
+}
+
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& session) {
+    std::vector<std::string> out;
+    constexpr const char* kDefaultPath = "PATH=/usr/local/bin:/usr/bin:/bin";
+    out.push_back(kDefaultPath);
+    for (const auto& entry : session) {
+        out.push_back(entry);
+    }
+    return out;
+}
+
+}  // namespace
+
+int ClientPort() { return PortFromEnvironment("QORVANE_CLIENT_PORT", kClientPort); }
+int DownloaderPort() { return PortFromEnvironment("QORVANE_DOWNLOADER_PORT", kDownloaderPort); }
+
+int NotifyExitProcess(int port) {
+    char url[256];
+    snprintf(url, sizeof(url), kExitRequestFormat, port);
+    CHttpGetClient client;
+    client.Get(url, kExitRequestTimeoutMs, kExitRequestRedirects);
+    const int status = client.lastError == CHttpGetClient::kOk ? std::atoi(client.response.status.c_str()) : 0;
+    if (client.lastError == CHttpGetClient::kOk && status == kStatusOk) {
+        return 0;
+    }
+    SVC_LOG("NotifyExitProcess, %d failed %d %d", port, client.lastError, status);
+    return -1;
+}
+
+ChildHandle LaunchAppIntoDifferentSession(const std::string& program) {
+    SVC_LOG("start LaunchAppIntoDifferentSession");
+    SessionProvider& sessions = Sessions();
+    std::string target = sessions.ActiveSession();
+    SessionInfo session;
+    if (target.empty() || !sessions.Describe(target, session)) {
+        SVC_LOG(" pfnWTSQueryUserToken false %d try again", errno);
+        const std::string other = sessions.OtherSession(target);
+        if (other.empty()) {
+            SVC_LOG(" WTSEnumerateSessions not found");
+            return {};
+        }
+        target = other;
+        SVC_LOG("try again WTSGetActiveConsoleSessionId %s", target.c_str());
+        if (!sessions.Describe(target, session)) {
+            return {};
+        }
+    }
+
+    SpawnOptions options;
+    options.argv = {program};
+    options.workingDirectory = ProgramDirectory();
+    options.user.set = true;
+    options.user.uid = session.uid;
+    options.user.gid = session.gid;
+    options.user.groups = session.groups;
+    options.newSession = true;
+    if (!session.environment.empty()) {
+        SVC_LOG("CreateEnvironmentBlock");
+        options.replaceEnvironment = true;
+        options.environment = EnvironmentWith(session.environment);
+        bool haveHome = false;
+        bool haveUser = false;
+        for (const auto& entry : session.environment) {
+            haveHome = haveHome || entry.starts_with("HOME=");
+            haveUser = haveUser || entry.starts_with("USER=");
+        }
+        if (!haveHome) {
+            options.environment.push_back("HOME=" + session.home);
+        }
+        if (!haveUser) {
+            options.environment.push_back("USER=" + session.user);
+        }
+    } else {
+        SVC_LOG("CreateEnvironmentBlock 2");
+    }
+    ChildHandle child = ChildHandle::Spawn(options);
+    if (!child.Valid()) {
+        SVC_ERROR("CreateProcessAsUser Error: %u\n", static_cast<unsigned>(errno));
+    }
+    return child;
+}
+
+int StartSysProc() {
+    JobState& job = Job();
+    SVC_LOG("StartSysProc service");
+    job.stopFlag = 0;
+    if (job.stopEvent < 0) {
+        job.stopEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    }
+    job.lastSessionId = ActiveConsoleSessionId();
+    job.downloaderKeeper = std::thread(DownloaderKeeper);
+    job.clientKeeper = std::thread(ClientKeeper);
+    return 1;
+}
+
+int EndSysProc() {
+    JobState& job = Job();
+    SVC_LOG("EndSysProc service");
+    job.stopFlag = 1;
+    if (job.stopEvent >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t wrote = write(job.stopEvent, &one, sizeof(one));
+    }
+    std::vector<std::string> names;
+    if (NotifyExitProcess(DownloaderPort()) != 0) {
+        names.push_back(kDownloaderProgram);
+    }
+    if (NotifyExitProcess(ClientPort()) != 0) {
+        names.push_back(kClientProgram);
+    }
+    TerminateProcessesByName(names);
+    // Both keepers end promptly now: the stop event wakes their pauses and
+    // waits, and the downloader they wait for has been asked to exit or killed.
+    if (job.clientKeeper.joinable()) {
+        job.clientKeeper.join();
+    }
+    if (job.downloaderKeeper.joinable()) {
+        job.downloaderKeeper.join();
+    }
+    return 1;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "platform/process/Processes.h"
+
+// The service's job: keep the client program running in the user session
+// of the console seat, moving it when that session changes, keep the course
+// downloader running beside the service, and end both on stop.
+
+inline constexpr int kClientPort = 32899;
+inline constexpr int kDownloaderPort = 32889;
+inline constexpr const char* kClientProgram = "QorvanePlatform";
+inline constexpr const char* kDownloaderProgram = "QorvaneService";
+
+// Starts the two keeper threads; returns 1.
+int StartSysProc();
+// Asks both programs to exit, kills those that do not answer, ends the
+// keepers; returns 1.
+int EndSysProc();
+
+// Sends the exit request to the program behind port; 0 when it confirmed
+// with status 200, else -1 (logged).
+int NotifyExitProcess(int port);
+
+// Starts program in the active session of the console seat as that
+// session's user with its environment; an invalid handle on failure.
+ChildHandle LaunchAppIntoDifferentSession(const std::string& program);
+
+// The ports actually used: the fixed ones unless QORVANE_CLIENT_PORT or
+// QORVANE_DOWNLOADER_PORT say otherwise (tests beside a running client).
+int ClientPort();
+int DownloaderPort();
