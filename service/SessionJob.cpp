@@ -85,6 +85,10 @@ void DownloaderKeeper() {
     SpawnOptions options;
     options.argv = {ProgramDirectory() + kDownloaderProgram, "-commandline"};
     options.workingDirectory = ProgramDirectory();
+    // Like the client, it has no console of its own: a Ctrl+C meant for the
+    // service must not reach it.
+    options.nullStdio = true;
+    options.newSession = true;
     while (!Stopping()) {
         ChildHandle downloader = ChildHandle::Spawn(options);
         if (downloader.Valid()) {
@@ -187,6 +191,7 @@ ChildHandle LaunchAppIntoDifferentSession(const std::string& program) {
     options.user.gid = session.gid;
     options.user.groups = session.groups;
     options.newSession = true;
+    options.nullStdio = true;
     if (!session.environment.empty()) {
         SVC_LOG("CreateEnvironmentBlock");
         options.replaceEnvironment = true;

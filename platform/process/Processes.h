@@ -22,6 +22,7 @@ struct SpawnOptions {
     std::vector<std::string> environment;  // "KEY=value"
     ProcessUser user;
     bool newSession = false;            // detach from the caller's terminal
+    bool nullStdio = false;             // standard streams on /dev/null
 };
 
 // A started process. Waiting uses a process descriptor, so it wakes at the

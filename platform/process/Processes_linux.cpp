@@ -81,6 +81,17 @@ ChildHandle ChildHandle::Spawn(const SpawnOptions& options) {
         if (options.newSession) {
             setsid();
         }
+        if (options.nullStdio) {
+            int null = open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                dup2(null, 0);
+                dup2(null, 1);
+                dup2(null, 2);
+                if (null > 2) {
+                    close(null);
+                }
+            }
+        }
         if (changeUser) {
             if (setgroups(options.user.groups.size(), options.user.groups.data()) != 0 ||
                 setgid(options.user.gid) != 0 || setuid(options.user.uid) != 0) {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+
+// A folder with the service program and the two stand-in programs beside
+// it, free ports for them and a scripted session file.
+class ServiceFolder {
+public:
+    ServiceFolder();
+
+    std::string Program() const { return m_dir.file("Qorvane"); }
+    const TempDir& dir() const { return m_dir; }
+    // The environment that points the service and the stand-ins at each other.
+    std::map<std::string, std::string> Environment() const;
+    void SetSessions(const std::string& script);
+
+    std::vector<std::string> Journal() const;
+    // Lines of the journal starting with prefix (e.g. "start QorvanePlatform").
+    int Count(const std::string& prefix) const;
+    // Waits until Count(prefix) reaches count.
+    bool WaitFor(const std::string& prefix, int count, int timeoutMs) const;
+    // The pid in the last journal line starting with prefix, or -1.
+    int LastPid(const std::string& prefix) const;
+    std::string Log() const;
+
+    int clientPort;
+    int downloaderPort;
+
+private:
+    TempDir m_dir;
+};
+
+std::string CurrentUserName();
+bool ProcessAlive(int pid);
