@@ -14,6 +14,7 @@
 
 #include "foundation/CLog.h"
 #include "http/HttpGetClient.h"
+#include "platform/crash/CrashFilter.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/session/SessionProvider.h"
 
@@ -81,6 +82,7 @@ bool Stopping() {
 }
 
 void DownloaderKeeper() {
+    PrepareCrashStack();
     NotifyExitProcess(DownloaderPort());
     SpawnOptions options;
     options.argv = {ProgramDirectory() + kDownloaderProgram, "-commandline"};
@@ -99,6 +101,7 @@ void DownloaderKeeper() {
 }
 
 void ClientKeeper() {
+    PrepareCrashStack();
     JobState& job = Job();
     NotifyExitProcess(ClientPort());
     const std::string program = ProgramDirectory() + kClientProgram;
