@@ -82,3 +82,15 @@ int ParseHeaderBlock(std::string_view block, HeaderMap& headers) {
     }
     return 0;
 }
+
+bool SplitMessage(std::string_view text, MessageParts& parts) {
+    size_t e1 = text.find("\r\n");
+    size_t e2 = text.find("\r\n\r\n");
+    if (e1 == std::string_view::npos || e2 == std::string_view::npos) {
+        return false;
+    }
+    parts.startLine = text.substr(0, e1);
+    parts.headerBlock = e2 > e1 ? text.substr(e1 + 2, e2 - (e1 + 2)) : std::string_view();
+    parts.body = text.substr(e2 + 4);
+    return true;
+}
