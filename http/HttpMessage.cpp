@@ -94,3 +94,17 @@ bool SplitMessage(std::string_view text, MessageParts& parts) {
     parts.body = text.substr(e2 + 4);
     return true;
 }
+
+bool NextWord(std::string_view line, size_t& pos, std::string_view& word) {
+    size_t start = line.find_first_not_of(' ', pos);
+    if (start == std::string_view::npos) {
+        return false;
+    }
+    size_t space = line.find(' ', start);
+    if (space == std::string_view::npos) {
+        return false;
+    }
+    word = line.substr(start, space - start);
+    pos = space;
+    return true;
+}

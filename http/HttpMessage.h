@@ -31,6 +31,11 @@ struct MessageParts {
 // false when the message has no "\r\n" or no "\r\n\r\n".
 bool SplitMessage(std::string_view text, MessageParts& parts);
 
+// The next word of a start line: spaces from pos on are skipped, the word
+// runs to the next space, and pos ends on that space. false when nothing but
+// spaces is left or no space ends the word.
+bool NextWord(std::string_view line, size_t& pos, std::string_view& word);
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 // Header lines of a received message ("name: value" separated by CR LF): a line

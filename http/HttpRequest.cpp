@@ -167,15 +167,12 @@ int CHttpRequest::Parse(const std::string& message) {
     std::string_view block = parts.headerBlock;
     body = std::string(parts.body);
 
-    size_t pos = line.find_first_not_of(' ');
-    if (pos == std::string_view::npos) {
+    size_t space = 0;
+    std::string_view word;
+    if (!NextWord(line, space, word)) {
         return -1;
     }
-    size_t space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;
-    }
-    method = std::string(line.substr(pos, space - pos));
+    method = std::string(word);
     if (method != "GET" && method != "POST") {
         return -1;
     }
@@ -183,15 +180,10 @@ int CHttpRequest::Parse(const std::string& message) {
         paramText = body;
     }
 
-    pos = line.find_first_not_of(' ', space);
-    if (pos == std::string_view::npos) {
+    std::string_view rawTarget;
+    if (!NextWord(line, space, rawTarget)) {
         return -1;
     }
-    space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;
-    }
-    std::string_view rawTarget = line.substr(pos, space - pos);
     target = std::string(rawTarget);
     std::string_view rawPath = rawTarget;
     size_t question = rawTarget.find('?');
@@ -204,7 +196,7 @@ int CHttpRequest::Parse(const std::string& message) {
     }
     path = DecodeRequestPath(rawPath);
 
-    pos = line.find_first_not_of(' ', space);
+    size_t pos = line.find_first_not_of(' ', space);
     if (pos == std::string_view::npos) {
         return -1;
     }

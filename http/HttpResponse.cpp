@@ -199,27 +199,20 @@ int CHttpResponse::Parse(const std::string& text) {
     std::string_view block = parts.headerBlock;
     body = std::string(parts.body);
 
-    size_t pos = line.find_first_not_of(' ');
-    if (pos == std::string_view::npos) {
+    size_t space = 0;
+    std::string_view word;
+    if (!NextWord(line, space, word)) {
         return -1;
     }
-    size_t space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;
-    }
-    version = std::string(line.substr(pos, space - pos));
+    version = std::string(word);
     if (version != "HTTP/1.0" && version != "HTTP/1.1") {
         return -1;
     }
-    pos = line.find_first_not_of(' ', space);
-    if (pos == std::string_view::npos) {
+    // A status line needs the space after the code.
+    if (!NextWord(line, space, word)) {
         return -1;
     }
-    space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;  // a status line needs the space after the code
-    }
-    status = std::string(line.substr(pos, space - pos));
+    status = std::string(word);
     static constexpr int kLowestStatus = 200;
     static constexpr int kHighestStatus = 600;
     if (!IsStatusDigits(status)) {
@@ -229,9 +222,9 @@ int CHttpResponse::Parse(const std::string& text) {
     if (code < kLowestStatus || code > kHighestStatus) {
         return -1;
     }
-    pos = line.find_first_not_of(' ', space);
-    if (pos != std::string_view::npos) {
-        reason = std::string(line.substr(pos));
+    size_t reasonStart = line.find_first_not_of(' ', space);
+    if (reasonStart != std::string_view::npos) {
+        reason = std::string(line.substr(reasonStart));
     }
     return ParseHeaderBlock(block, headers);
 }
