@@ -3,21 +3,9 @@
 #include <json/json.h>
 
 #include "foundation/Encoding.h"
+#include "foundation/TextUtil.h"
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 std::string TrimWhite(const std::string& text) {
     size_t begin = text.find_first_not_of(" \t\r\n");
@@ -36,8 +24,8 @@ std::string PercentDecode(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '%' && i + 2 < text.size() &&
-            HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else if (c == '+') {
             out += ' ';

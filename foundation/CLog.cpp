@@ -1,22 +1,9 @@
 #include "foundation/CLog.h"
 
-#include "foundation/TextUtil.h"
-
-#include <sys/stat.h>
-
 #include <cstring>
 
-namespace {
-
-long FileSize(FILE* file) {
-    struct stat st {};
-    if (fstat(fileno(file), &st) != 0) {
-        return 0;
-    }
-    return static_cast<long>(st.st_size);
-}
-
-}  // namespace
+#include "foundation/FileUtil.h"
+#include "foundation/TextUtil.h"
 
 CLog& CLog::Instance() {
     static CLog log;
@@ -63,7 +50,7 @@ void CLog::OpenIndexFile(const char* mode) {
         return;
     }
     m_file = file;
-    m_currentSize = FileSize(file);
+    m_currentSize = OpenFileSize(file);
 }
 
 void CLog::Open(const char* path) {

@@ -1,23 +1,10 @@
 #include "foundation/ClientLog.h"
 
-#include "foundation/TextUtil.h"
-
-#include <sys/stat.h>
-
 #include <cstdarg>
 #include <cstring>
 
-namespace {
-
-long FileSize(FILE* file) {
-    struct stat st {};
-    if (fstat(fileno(file), &st) != 0) {
-        return 0;
-    }
-    return static_cast<long>(st.st_size);
-}
-
-}  // namespace
+#include "foundation/FileUtil.h"
+#include "foundation/TextUtil.h"
 
 ClientLog& ClientLog::Instance() {
     static ClientLog log;
@@ -74,7 +61,7 @@ void ClientLog::OpenFile() {
         m_file = stdout;
         return;
     }
-    while (FileSize(m_file) >= kRotateSize) {
+    while (OpenFileSize(m_file) >= kRotateSize) {
         fclose(m_file);
         std::string old = m_path + ".old";
         remove(old.c_str());

@@ -129,3 +129,11 @@ int WriteFileBytes(const std::string& path, std::string_view bytes) {
     bool closed = std::fclose(file) == 0;
     return written == bytes.size() && closed ? 0 : -1;
 }
+
+long OpenFileSize(FILE* file) {
+    struct stat st {};
+    if (file == nullptr || fstat(fileno(file), &st) != 0) {
+        return 0;
+    }
+    return static_cast<long>(st.st_size);
+}

@@ -22,6 +22,11 @@ int MakeDirectoryTree(const std::string& path);
 // that reduces to nothing becomes ".".
 void NormalizePath(std::string& path);
 
+#include <cstdio>
+
+// The size of an open file in bytes; 0 when it cannot be told.
+long OpenFileSize(FILE* file);
+
 // Replaces the file's content with the bytes. -1 when the file cannot be
 // opened or not every byte reaches it, 0 otherwise.
 int WriteFileBytes(const std::string& path, std::string_view bytes);

@@ -184,3 +184,16 @@ std::u16string FormatSize(int64_t bytes) {
     }
     return std::u16string(text.begin(), text.end());
 }
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}

@@ -73,6 +73,9 @@ std::string FormatBounded(const char* format, ...) __attribute__((format(printf,
 // digits. Anything else gives 0. Values beyond the 64-bit range saturate.
 int64_t ParseInt64(std::string_view text);
 
+// The value of one hexadecimal digit (either letter case), or -1.
+int HexDigitValue(char c);
+
 // Local time now as "YYYY-MM-DD hh:mm:ss.mmm".
 std::string TimestampText();
 

@@ -82,3 +82,29 @@ int ParseHeaderBlock(std::string_view block, HeaderMap& headers) {
     }
     return 0;
 }
+
+bool SplitMessage(std::string_view text, MessageParts& parts) {
+    size_t e1 = text.find("\r\n");
+    size_t e2 = text.find("\r\n\r\n");
+    if (e1 == std::string_view::npos || e2 == std::string_view::npos) {
+        return false;
+    }
+    parts.startLine = text.substr(0, e1);
+    parts.headerBlock = e2 > e1 ? text.substr(e1 + 2, e2 - (e1 + 2)) : std::string_view();
+    parts.body = text.substr(e2 + 4);
+    return true;
+}
+
+bool NextWord(std::string_view line, size_t& pos, std::string_view& word) {
+    size_t start = line.find_first_not_of(' ', pos);
+    if (start == std::string_view::npos) {
+        return false;
+    }
+    size_t space = line.find(' ', start);
+    if (space == std::string_view::npos) {
+        return false;
+    }
+    word = line.substr(start, space - start);
+    pos = space;
+    return true;
+}

@@ -21,6 +21,21 @@ std::string TrimHttp(std::string_view text);
 int SetHeaderIn(HeaderMap& headers, const std::string& name, const std::string& value);
 int GetHeaderIn(const HeaderMap& headers, const std::string& name, std::string& value);
 
+// A message cut at its first line end and at its empty line: the start line,
+// the header lines between them (empty when there are none) and the rest.
+struct MessageParts {
+    std::string_view startLine;
+    std::string_view headerBlock;
+    std::string_view body;
+};
+// false when the message has no "\r\n" or no "\r\n\r\n".
+bool SplitMessage(std::string_view text, MessageParts& parts);
+
+// The next word of a start line: spaces from pos on are skipped, the word
+// runs to the next space, and pos ends on that space. false when nothing but
+// spaces is left or no space ends the word.
+bool NextWord(std::string_view line, size_t& pos, std::string_view& word);
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 // Header lines of a received message ("name: value" separated by CR LF): a line

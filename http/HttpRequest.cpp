@@ -8,20 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+#include "foundation/TextUtil.h"
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
+namespace {
 
 // Decimal text to a number the way atoi reads it: leading blanks, an optional
 // sign, digits up to the first non-digit, 0 when there are none.
@@ -61,13 +50,13 @@ std::string DecodeRequestPath(std::string_view raw) {
             if (raw.size() - i < 3) {
                 continue;  // fewer than two characters follow: the "%" is dropped
             }
-            int high = HexValue(raw[i + 1]);
+            int high = HexDigitValue(raw[i + 1]);
             if (high < 0) {
                 // Not an escape at all: keep the "%" and read on normally.
                 out += c;
                 continue;
             }
-            int low = HexValue(raw[i + 2]);
+            int low = HexDigitValue(raw[i + 2]);
             out += static_cast<char>(low < 0 ? high * 16 : high * 16 + low);
             i += 2;
         } else if (c == '+') {
@@ -90,11 +79,11 @@ std::string FormDecode(std::string_view raw) {
             if (raw.size() - i < 3) {
                 continue;  // fewer than two bytes follow: the "%" is dropped
             }
-            int high = HexValue(raw[i + 1]);
+            int high = HexDigitValue(raw[i + 1]);
             if (high < 0) {
                 continue;  // "%" dropped; the next byte is copied by the loop
             }
-            int low = HexValue(raw[i + 2]);
+            int low = HexDigitValue(raw[i + 2]);
             out += static_cast<char>(low < 0 ? high * 16 : high * 16 + low);
             i += 2;
         } else {
@@ -170,27 +159,20 @@ int CHttpRequest::GetIntParam(const std::string& name, int& number) const {
 int CHttpRequest::Parse(const std::string& message) {
     Reset();
     headers.clear();
-    size_t e1 = message.find("\r\n");
-    size_t e2 = message.find("\r\n\r\n");
-    if (e1 == std::string::npos || e2 == std::string::npos) {
+    MessageParts parts;
+    if (!SplitMessage(message, parts)) {
         return -1;
     }
-    std::string_view line(message.data(), e1);
-    std::string_view block;
-    if (e2 > e1) {
-        block = std::string_view(message).substr(e1 + 2, e2 - (e1 + 2));
-    }
-    body = message.substr(e2 + 4);
+    std::string_view line = parts.startLine;
+    std::string_view block = parts.headerBlock;
+    body = std::string(parts.body);
 
-    size_t pos = line.find_first_not_of(' ');
-    if (pos == std::string_view::npos) {
+    size_t space = 0;
+    std::string_view word;
+    if (!NextWord(line, space, word)) {
         return -1;
     }
-    size_t space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;
-    }
-    method = std::string(line.substr(pos, space - pos));
+    method = std::string(word);
     if (method != "GET" && method != "POST") {
         return -1;
     }
@@ -198,15 +180,10 @@ int CHttpRequest::Parse(const std::string& message) {
         paramText = body;
     }
 
-    pos = line.find_first_not_of(' ', space);
-    if (pos == std::string_view::npos) {
+    std::string_view rawTarget;
+    if (!NextWord(line, space, rawTarget)) {
         return -1;
     }
-    space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;
-    }
-    std::string_view rawTarget = line.substr(pos, space - pos);
     target = std::string(rawTarget);
     std::string_view rawPath = rawTarget;
     size_t question = rawTarget.find('?');
@@ -219,7 +196,7 @@ int CHttpRequest::Parse(const std::string& message) {
     }
     path = DecodeRequestPath(rawPath);
 
-    pos = line.find_first_not_of(' ', space);
+    size_t pos = line.find_first_not_of(' ', space);
     if (pos == std::string_view::npos) {
         return -1;
     }

@@ -10,22 +10,11 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "foundation/TextUtil.h"
+
 namespace {
 
 enum class ChunkState { Complete, Incomplete, Refused };
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // Decodes chunks of text starting at pos, appending their data to out. pos is
 // left at the first chunk that has not fully arrived, so a receiver can go on
@@ -40,7 +29,7 @@ ChunkState DecodeChunksFrom(std::string_view text, size_t& pos, std::string& out
         }
         unsigned long long size = 0;
         // Reading stops at the first non-hexadecimal byte: extensions are ignored.
-        for (int digit; at < text.size() && (digit = HexDigit(text[at])) >= 0; ++at) {
+        for (int digit; at < text.size() && (digit = HexDigitValue(text[at])) >= 0; ++at) {
             size = size * 16 + static_cast<unsigned>(digit);
             if (size > maxData) {
                 return ChunkState::Refused;
@@ -202,39 +191,28 @@ void CHttpResponse::Clear() {
 
 int CHttpResponse::Parse(const std::string& text) {
     Clear();
-    size_t e1 = text.find("\r\n");
-    size_t e2 = text.find("\r\n\r\n");
-    if (e1 == std::string::npos || e2 == std::string::npos) {
+    MessageParts parts;
+    if (!SplitMessage(text, parts)) {
         return -1;
     }
-    std::string_view line(text.data(), e1);
-    std::string_view block;
-    if (e2 > e1) {
-        block = std::string_view(text).substr(e1 + 2, e2 - (e1 + 2));
-    }
-    body = text.substr(e2 + 4);
+    std::string_view line = parts.startLine;
+    std::string_view block = parts.headerBlock;
+    body = std::string(parts.body);
 
-    size_t pos = line.find_first_not_of(' ');
-    if (pos == std::string_view::npos) {
+    size_t space = 0;
+    std::string_view word;
+    if (!NextWord(line, space, word)) {
         return -1;
     }
-    size_t space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;
-    }
-    version = std::string(line.substr(pos, space - pos));
+    version = std::string(word);
     if (version != "HTTP/1.0" && version != "HTTP/1.1") {
         return -1;
     }
-    pos = line.find_first_not_of(' ', space);
-    if (pos == std::string_view::npos) {
+    // A status line needs the space after the code.
+    if (!NextWord(line, space, word)) {
         return -1;
     }
-    space = line.find(' ', pos);
-    if (space == std::string_view::npos) {
-        return -1;  // a status line needs the space after the code
-    }
-    status = std::string(line.substr(pos, space - pos));
+    status = std::string(word);
     static constexpr int kLowestStatus = 200;
     static constexpr int kHighestStatus = 600;
     if (!IsStatusDigits(status)) {
@@ -244,9 +222,9 @@ int CHttpResponse::Parse(const std::string& text) {
     if (code < kLowestStatus || code > kHighestStatus) {
         return -1;
     }
-    pos = line.find_first_not_of(' ', space);
-    if (pos != std::string_view::npos) {
-        reason = std::string(line.substr(pos));
+    size_t reasonStart = line.find_first_not_of(' ', space);
+    if (reasonStart != std::string_view::npos) {
+        reason = std::string(line.substr(reasonStart));
     }
     return ParseHeaderBlock(block, headers);
 }

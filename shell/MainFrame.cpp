@@ -12,6 +12,7 @@
 #include "foundation/ClientLog.h"
 #include "shell/AboutWnd.h"
 #include "shell/config/StringTable.h"
+#include "shell/config/VersionSetting.h"
 #include "ui/MenuWnd.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
@@ -34,6 +35,9 @@ constexpr TabButton kTabButtons[] = {
 };
 
 constexpr const char* kTrayIconImage = "tray.png";
+// The platform's analytics page shown under the about tab; the host is ours
+// to choose, and the stand-in platform serves it on this machine.
+constexpr const char* kAnalyticsPage = "http://127.0.0.1:18080/analytics.html";
 constexpr const char* kSecondSkinArchive = "skin2.zip";
 
 // The build date as "YYYY/MM/DD " from the compiler's "Mmm dd yyyy".
@@ -79,6 +83,18 @@ void CMainFrame::InitAfterCreate() {
     if (auto* version = FindControl<QLabel>("LabelVersion")) {
         version->setText(VersionText());
     }
+    if (VersionSetting::Current().Internet) {
+        if (QWidget* web = FindControl("AxWbContent")) {
+            web->setProperty("navigateUrl", AnalyticsUrl());
+        }
+    }
+}
+
+QString CMainFrame::AnalyticsUrl() {
+    QString url = QString(kAnalyticsPage) + "?ver=" + kClientVersion;
+    url.replace("#", "%23");
+    url.replace("+", "%2B");
+    return url;
 }
 
 void CMainFrame::SetTabPage(Tab tab, CTabPageBase* page) {

@@ -53,6 +53,9 @@ public:
 
     int CurrentTab() const;
     static QString VersionText();
+    // The page the about tab's web area shows when internet access is allowed
+    // (it stays empty otherwise).
+    static QString AnalyticsUrl();
 
 protected:
     QString GetSkinFile() const override { return "MainFrame.xml"; }

@@ -17,6 +17,7 @@
 
 #include "foundation/ClientLog.h"
 #include "platform/x11/X11Windows.h"
+#include "ui/Controls.h"
 #include "ui/SkinStore.h"
 
 namespace {
@@ -73,7 +74,7 @@ bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, u
     QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QUiLoader loader;
+    SkinUiLoader loader;
     QWidget* root = loader.load(&buffer, nullptr);
     if (!root) {
         LOG_ERROR("window layout %s cannot be read: %s", skinFile.toUtf8().constData(),

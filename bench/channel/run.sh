@@ -17,7 +17,8 @@ trap cleanup EXIT
 
 channel_port=32950
 reference_port=32951
-QORVANE_CHANNEL_PORT=$channel_port QORVANE_DATA_PATH=$work "$bin/QorvanePlatform" >/dev/null 2>&1 &
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work QORVANE_REGISTRY_DIR=$work/registry \
+    QORVANE_CHANNEL_PORT=$channel_port QORVANE_DATA_PATH=$work "$bin/QorvanePlatform" >/dev/null 2>&1 &
 client_pid=$!
 pids+=($client_pid)
 "$bin/bench_httplib_reference" $reference_port >/dev/null 2>&1 &

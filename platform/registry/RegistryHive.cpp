@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "foundation/TextUtil.h"
+
 namespace {
 
 std::string Lower(const std::string& text) {
@@ -32,19 +34,6 @@ std::string Quote(const std::string& text) {
     return out + "\"";
 }
 
-int Hex(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Reads a quoted text starting at pos; pos ends after the closing quote.
 bool Unquote(const std::string& line, size_t& pos, std::string& out) {
     out.clear();
@@ -65,10 +54,10 @@ bool Unquote(const std::string& line, size_t& pos, std::string& out) {
             return false;
         }
         if (line[pos] == 'x') {
-            if (pos + 2 >= line.size() || Hex(line[pos + 1]) < 0 || Hex(line[pos + 2]) < 0) {
+            if (pos + 2 >= line.size() || HexDigitValue(line[pos + 1]) < 0 || HexDigitValue(line[pos + 2]) < 0) {
                 return false;
             }
-            out += static_cast<char>(Hex(line[pos + 1]) * 16 + Hex(line[pos + 2]));
+            out += static_cast<char>(HexDigitValue(line[pos + 1]) * 16 + HexDigitValue(line[pos + 2]));
             pos += 2;
         } else {
             out += line[pos];

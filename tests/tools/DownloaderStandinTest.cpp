@@ -17,6 +17,7 @@
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
+#include "platform/registry/Registry.h"
 
 namespace {
 
@@ -99,7 +100,12 @@ Json::Value ParseJson(const std::string& text) {
 
 class DownloaderStandin : public ::testing::Test {
 protected:
-    void SetUp() override { Launch({}); }
+    void SetUp() override {
+        // The registry the stand-in writes is a private one.
+        setenv(kRegistryDirOverride, m_dir.file("registry").c_str(), 1);
+        Launch({});
+    }
+    void TearDown() override { unsetenv(kRegistryDirOverride); }
 
     void Launch(std::vector<std::string> extra) {
         // Never report to a client that may be running on this machine.
@@ -468,6 +474,34 @@ TEST_F(DownloaderStandin, ServesPaperFilesInsideItsFolderOnly) {
     EXPECT_NE(paper.body.find("GetScore"), std::string::npos);
     EXPECT_EQ(HttpFetch::Get(m_base + "/kivoexampaper/../seed.sql").status, 404);
     EXPECT_EQ(HttpFetch::Get(m_base + "/kivoexampaper/demo/none.html").status, 404);
+}
+
+TEST_F(DownloaderStandin, ProxyAndDataPathLandInTheMachineRegistry) {
+    HttpResult proxy = HttpFetch::Get(
+        m_base + "/SET_CUSTOM_PROXY_INFO.KIVO?CustomProxyEnable=1&CustomProxyServer=" +
+        HttpFetch::Encode("10.0.0.8:3128") + "&CustomProxyUser=u&CustomProxyPass=p" +
+        "&CustomProxyAuth=Basic&CustomProxyOverride=" + HttpFetch::Encode("<local>"));
+    EXPECT_EQ(proxy.status, 200);
+    Registry machine(RegistryRoot::LocalMachine);
+    std::string value;
+    const std::string key = "Software\\KIVO\\TESSAVIEW\\ProxyInfo";
+    EXPECT_EQ(machine.ReadString(key, "CustomProxyEnable", value), 0);
+    EXPECT_EQ(value, "1");
+    EXPECT_EQ(machine.ReadString(key, "CustomProxyServer", value), 0);
+    EXPECT_EQ(value, "10.0.0.8:3128");
+    EXPECT_EQ(machine.ReadString(key, "CustomProxyOverride", value), 0);
+    EXPECT_EQ(value, "<local>");
+
+    HttpResult moved = HttpFetch::Get(m_base + "/MODI_DATA_PATH.KIVO?ModiDataPath=" +
+                                      HttpFetch::Encode("/srv/qorvane data"));
+    EXPECT_EQ(moved.status, 200);
+    EXPECT_EQ(RegReadString("Software\\KIVO\\QORVANE", "DataPath", value), 0);
+    EXPECT_EQ(value, "/srv/qorvane data");
+    // Without a folder nothing is written.
+    HttpResult empty = HttpFetch::Get(m_base + "/MODI_DATA_PATH.KIVO?ModiDataPath=");
+    EXPECT_NE(empty.body.find("\"-1\""), std::string::npos);
+    EXPECT_EQ(RegReadString("Software\\KIVO\\QORVANE", "DataPath", value), 0);
+    EXPECT_EQ(value, "/srv/qorvane data");
 }
 
 TEST_F(DownloaderStandin, ExitProcessAnswersThenEnds) {

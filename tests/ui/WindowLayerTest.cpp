@@ -7,18 +7,21 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QThread>
 #include <QTimer>
 
 #include <atomic>
+#include <set>
 #include <filesystem>
 #include <functional>
 #include <thread>
 
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
+#include "ui/Controls.h"
 #include "ui/MenuWnd.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
@@ -49,7 +52,18 @@ const char* kTestLayout = R"(<?xml version="1.0" encoding="UTF-8"?>
   <property name="geometry"><rect><x>0</x><y>0</y><width>200</width><height>100</height></rect></property>
   <widget class="QPushButton" name="btn_go"><property name="text"><string>go</string></property></widget>
   <widget class="QLabel" name="label_state"/>
- </widget><resources/><connections/></ui>)";
+  <widget class="CAnimationLabel" name="loading">
+   <property name="frames" stdset="0"><string>strip.png</string></property>
+   <property name="frameCount" stdset="0"><number>3</number></property>
+   <property name="interval" stdset="0"><number>10</number></property>
+  </widget>
+  <widget class="CIpAddressEdit" name="proxy_ip"/>
+ </widget>
+ <customwidgets>
+  <customwidget><class>CAnimationLabel</class><extends>QLabel</extends></customwidget>
+  <customwidget><class>CIpAddressEdit</class><extends>QLineEdit</extends></customwidget>
+ </customwidgets>
+ <resources/><connections/></ui>)";
 
 class TestWindow : public WindowImplBaseNew {
 public:
@@ -162,6 +176,46 @@ TEST_F(WindowLayer, WorkersSendAndPostThroughTheHub) {
     MessageHub::Post(gone, kAddMessage, 0, 0);
     delete gone;
     PumpUntil([] { return false; }, 50);
+}
+
+TEST_F(WindowLayer, AnimationCyclesItsFramesFromTheSkin) {
+    QImage strip(30, 10, QImage::Format_RGB32);
+    for (int frame = 0; frame < 3; ++frame) {
+        for (int x = 0; x < 10; ++x) {
+            for (int y = 0; y < 10; ++y) {
+                strip.setPixel(frame * 10 + x, y, qRgb(80 * frame, 0, 0));
+            }
+        }
+    }
+    ASSERT_TRUE(strip.save(QString::fromStdString(dir.file("skin/strip.png"))));
+    TestWindow window;
+    ASSERT_TRUE(window.Create(nullptr, "TestWnd", 0, 0));
+    auto* loading = window.FindControl<CAnimationLabel>("loading");
+    ASSERT_NE(loading, nullptr);
+    loading->StartAnimation();
+    EXPECT_EQ(loading->FrameCount(), 3);
+    std::set<QRgb> colours;
+    EXPECT_TRUE(PumpUntil([&] {
+        colours.insert(loading->pixmap().toImage().pixel(5, 5));
+        return colours.size() == 3;
+    }));
+    loading->StopAnimation();
+    EXPECT_FALSE(loading->Animating());
+}
+
+TEST_F(WindowLayer, IpAddressFieldTakesOnlyDottedAddresses) {
+    TestWindow window;
+    ASSERT_TRUE(window.Create(nullptr, "TestWnd", 0, 0));
+    auto* ip = window.FindControl<CIpAddressEdit>("proxy_ip");
+    ASSERT_NE(ip, nullptr);
+    EXPECT_TRUE(ip->SetAddress("192.168.1.20"));
+    EXPECT_EQ(ip->Address(), "192.168.1.20");
+    for (const char* bad : {"256.1.1.1", "1.2.3.4.5", "a.b.c.d", "1.-2.3.4", "1234.1.1.1"}) {
+        EXPECT_FALSE(ip->SetAddress(bad)) << bad;
+    }
+    EXPECT_EQ(ip->Address(), "192.168.1.20");
+    ip->setText("10.0.");  // still being typed: not an address yet
+    EXPECT_EQ(ip->Address(), "");
 }
 
 class MessageBoxes : public testing::Test {

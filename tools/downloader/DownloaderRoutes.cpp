@@ -1,5 +1,6 @@
 #include "tools/downloader/DownloaderRoutes.h"
 
+#include "tools/downloader/RegistryRoutes.h"
 #include "tools/downloader/SqlAnswer.h"
 #include "tools/standin/JsonText.h"
 #include "tools/standin/RequestParams.h"
@@ -41,6 +42,10 @@ void AddDownloaderRoutes(StandinServer& server, LessonDatabase& database,
             ExecSql(database, request, response);
         } else if (path == "/EXAMREQUEST.KIVO") {
             exams.Handle(request, response);
+        } else if (path == "/SET_CUSTOM_PROXY_INFO.KIVO") {
+            SetCustomProxyInfo(request, response);
+        } else if (path == "/MODI_DATA_PATH.KIVO") {
+            ModifyDataPath(request, response);
         } else if (path == "/COMMANDREQUEST.KIVO" &&
                    ParamOf(request, "MethodName") == "ExitProcess") {
             std::string callback = ParamOf(request, "CallbackFunc");

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The private X session the GUI tests run in: Xvfb on a free display, openbox
+# A private X session, for the GUI tests and for running the client on a
+# machine without a display: Xvfb on a free display, openbox
 # as the window manager (EWMH, so wmctrl and xdotool see what a user would)
 # and trayer as the notification-area host.
 #   xsession.sh start <state-dir>   starts all three, writes <state-dir>/display
