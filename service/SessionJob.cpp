@@ -106,6 +106,7 @@ void ClientKeeper() {
     NotifyExitProcess(ClientPort());
     const std::string program = ProgramDirectory() + kClientProgram;
     ChildHandle client;
+    std::vector<ChildHandle> leaving;
     while (!Stopping()) {
         if (!client.Valid()) {
             client = LaunchAppIntoDifferentSession(program);
@@ -115,6 +116,7 @@ void ClientKeeper() {
             }
             job.lastSessionId = ActiveConsoleSessionId();
         }
+        std::erase_if(leaving, [](ChildHandle& old) { return old.Wait(0); });
         if (client.Wait(kClientPollMs, job.stopEvent)) {
             client.Close();
             Pause(kRestartDelayMs);
@@ -132,8 +134,11 @@ void ClientKeeper() {
         if (NotifyExitProcess(ClientPort()) != 0) {
             client.Terminate();
         }
-        client.Close();
+        // A client that agreed to exit may take a moment; it is kept until it
+        // has ended so that it is collected instead of lingering as a zombie.
+        leaving.push_back(std::move(client));
         Pause(kRestartDelayMs);
+        std::erase_if(leaving, [](ChildHandle& old) { return old.Wait(0); });
     }
     // A client still running is EndSysProc's to end.
     client.Close();
