@@ -93,8 +93,10 @@ void DownloaderKeeper() {
     options.newSession = true;
     while (!Stopping()) {
         ChildHandle downloader = ChildHandle::Spawn(options);
+        // The stop wakes this wait too, so that stopping never hangs on a
+        // downloader that confirmed the exit request but lingers.
         if (downloader.Valid()) {
-            downloader.Wait(-1);
+            downloader.Wait(-1, Job().stopEvent);
         }
         Pause(kRestartDelayMs);
     }
