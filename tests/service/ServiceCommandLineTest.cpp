@@ -144,3 +144,20 @@ TEST(ServiceCommandLine, UnderSystemdTheStatesAreReportedThroughTheNotifySocket)
     EXPECT_EQ(service.Output().find("Launched from the command-line"), std::string::npos);
     close(listener);
 }
+
+TEST(ServiceCommandLine, TheServiceWritesItsCrashDumpBesideItself) {
+    ServiceFolder folder;
+    ChildProcess service;
+    ASSERT_TRUE(service.Start({folder.Program(), "-commandline"}, folder.Environment()));
+    ASSERT_TRUE(folder.WaitFor("start QorvanePlatform", 1, kRunLimitMs));
+    ASSERT_EQ(kill(service.Pid(), SIGSEGV), 0);
+    int status = service.Wait(kRunLimitMs);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), SIGSEGV);
+    EXPECT_EQ(ReadFile(folder.dir().file("Exception.dmp")).substr(0, 4), "MDMP");
+    // The programs it started are not its crash's victims.
+    const int client = folder.LastPid("start QorvanePlatform");
+    EXPECT_TRUE(ProcessAlive(client));
+    kill(client, SIGKILL);
+    kill(folder.LastPid("start QorvaneService"), SIGKILL);
+}
