@@ -56,7 +56,7 @@ TEST(ServiceConsole, KeepsTheClientInTheActiveSessionAndStopsBothOnRequest) {
     ASSERT_TRUE(folder.WaitFor("exit-request QorvanePlatform", 1, kStepLimitMs));
     ASSERT_TRUE(folder.WaitFor("start QorvanePlatform", 3, kStepLimitMs));
     const int moved = folder.LastPid("start QorvanePlatform");
-    EXPECT_NE(folder.Journal().back().find("display=:78"), std::string::npos);
+    EXPECT_NE(folder.LastLine("start QorvanePlatform").find("display=:78"), std::string::npos);
 
     // Ctrl+C: both programs are asked to exit and do so by themselves.
     const int downloader = folder.LastPid("start QorvaneService");
@@ -116,7 +116,7 @@ TEST(ServiceConsole, WithoutAnyUserSessionTheClientWaitsAndStartsOnLogon) {
     EXPECT_EQ(folder.Count("start QorvanePlatform"), 0);
     folder.SetSessions("other 3 " + CurrentUserName() + "\nDISPLAY=:79\n");
     ASSERT_TRUE(folder.WaitFor("start QorvanePlatform", 1, kStepLimitMs));
-    EXPECT_NE(folder.Journal().back().find("display=:79"), std::string::npos);
+    EXPECT_NE(folder.LastLine("start QorvanePlatform").find("display=:79"), std::string::npos);
     int status = service.Stop(SIGTERM, kStepLimitMs);
     ASSERT_TRUE(WIFEXITED(status));
     const std::string log = folder.Log();

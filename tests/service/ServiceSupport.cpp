@@ -67,6 +67,16 @@ bool ServiceFolder::WaitFor(const std::string& prefix, int count, int timeoutMs)
     return true;
 }
 
+std::string ServiceFolder::LastLine(const std::string& prefix) const {
+    std::string last;
+    for (const auto& line : Journal()) {
+        if (line.rfind(prefix, 0) == 0) {
+            last = line;
+        }
+    }
+    return last;
+}
+
 int ServiceFolder::LastPid(const std::string& prefix) const {
     int pid = -1;
     for (const auto& line : Journal()) {

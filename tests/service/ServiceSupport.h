@@ -23,6 +23,8 @@ public:
     int Count(const std::string& prefix) const;
     // Waits until Count(prefix) reaches count.
     bool WaitFor(const std::string& prefix, int count, int timeoutMs) const;
+    // The last journal line starting with prefix, or "".
+    std::string LastLine(const std::string& prefix) const;
     // The pid in the last journal line starting with prefix, or -1.
     int LastPid(const std::string& prefix) const;
     std::string Log() const;
