@@ -12,6 +12,7 @@
 #include "tools/platform/UpdateRoutes.h"
 #include "tools/platform/WebRoutes.h"
 #include "tools/standin/CommandLine.h"
+#include "tools/standin/StandinSetup.h"
 #include "tools/standin/FaultInjector.h"
 #include "tools/standin/Journal.h"
 #include "tools/standin/RequestParams.h"
@@ -117,16 +118,9 @@ int main(int argc, char** argv) {
     Shutdown::Block();
     Shutdown shutdown;
     Journal journal;
-    if (!journal.Open(args.Value("journal", data + "/journal.jsonl"))) {
-        std::fprintf(stderr, "cannot open the journal\n");
-        return 1;
-    }
     FaultInjector faults;
-    for (const std::string& rule : args.Values("fail")) {
-        if (!faults.AddRule(rule)) {
-            std::fprintf(stderr, "bad failure rule: %s\n", rule.c_str());
-            return 2;
-        }
+    if (int status = OpenJournalAndFaults(args, data, journal, faults); status != 0) {
+        return status;
     }
     ReceivedFiles files(data);
 
