@@ -57,7 +57,7 @@ void CHttpRequest::Reset() {
     body.clear();
     version = "HTTP/1.1";
     host.clear();
-    port = 80;
+    port = kDefaultHttpPort;
     SetHeader("Accept", "*/*");
     SetHeader("User-Agent", "Simple Http Client");
     SetHeader("Connection", "Keep-Alive");
@@ -344,11 +344,10 @@ void CHttpRequest::SetUrl(const std::string& url) {
 }
 
 void CHttpRequest::SetHost(const std::string& name, int number) {
-    static constexpr int kDefaultPort = 80;
     static constexpr int kHighestPort = 65535;
     host = name;
-    port = (number <= 0 || number > kHighestPort) ? kDefaultPort : number;
-    SetHeader("Host", port == kDefaultPort ? host : host + ":" + std::to_string(port));
+    port = (number <= 0 || number > kHighestPort) ? kDefaultHttpPort : number;
+    SetHeader("Host", port == kDefaultHttpPort ? host : host + ":" + std::to_string(port));
 }
 
 int CHttpRequest::Serialize(std::string& out) const {

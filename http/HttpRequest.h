@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "foundation/UrlUtil.h"
+
 #include "http/HttpMessage.h"
 #include "http/Socket.h"
 
@@ -28,7 +30,7 @@ public:
     std::string body;
     std::string version;
     std::string host;
-    int port = 80;
+    int port = kDefaultHttpPort;
 
     void Reset();
 

@@ -1,11 +1,13 @@
 #include "service/SessionJob.h"
 
 #include <atomic>
+#include <functional>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "foundation/CLog.h"
@@ -52,14 +54,17 @@ int PortFromEnvironment(const char* name, int fixed) {
     return (*end == '\0' && port > 0 && port <= kPortLimit) ? static_cast<int>(port) : fixed;
 }
 
+std::function<std::unique_ptr<SessionProvider>()>& SessionProviderFactory() {
+    static std::function<std::unique_ptr<SessionProvider>()> factory;
+    return factory;
+}
+
 SessionProvider& Sessions() {
     JobState& job = Job();
     std::lock_guard<std::mutex> hold(job.sessionsLock);
     if (!job.sessions) {
-        // Tests run without logind and script the sessions instead.
-        const char* script = std::getenv("QORVANE_SESSION_SCRIPT");
-        job.sessions = script && *script ? CreateScriptedSessionProvider(script)
-                                         : CreateLogindSessionProvider();
+        job.sessions = SessionProviderFactory() ? SessionProviderFactory()()
+                                                : CreateLogindSessionProvider();
     }
     return *job.sessions;
 }
@@ -225,6 +230,10 @@ ChildHandle LaunchAppIntoDifferentSession(const std::string& program) {
         SVC_ERROR("CreateProcessAsUser Error: %u\n", static_cast<unsigned>(error));
     }
     return child;
+}
+
+void SetSessionProviderFactory(std::function<std::unique_ptr<SessionProvider>()> factory) {
+    SessionProviderFactory() = std::move(factory);
 }
 
 int StartSysProc() {
