@@ -25,6 +25,12 @@ SOCKET CreateTcpSocket();
 // socket stays open either way; the caller closes it.
 int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs);
 
+// The connect of ConnectTcp to an address already resolved (network byte
+// order), telling a refusal from a connection still pending when the time
+// ran out.
+enum class ConnectOutcome { kConnected, kFailed, kTimedOut };
+ConnectOutcome ConnectTcpAddress(SOCKET socket, uint32_t address, int port, int timeoutMs);
+
 // Address reuse on, bound to ip (empty = every local address) and port,
 // listening with kListenBacklog. 0 or -1 (a failed reuse option also closes
 // the socket).
