@@ -60,6 +60,9 @@ private:
     bool m_reaped = false;
 };
 
+// The calling process's environment ("KEY=value" entries).
+std::vector<std::string> CurrentEnvironment();
+
 // Runs a program to its end; its exit code, or -1 when it could not start,
 // was killed, or ran past timeoutMs (then it is killed).
 int RunProgram(const std::vector<std::string>& argv, int timeoutMs);

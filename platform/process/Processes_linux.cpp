@@ -130,6 +130,14 @@ int ReadChildError(int errorPipe) {
 
 }  // namespace
 
+std::vector<std::string> CurrentEnvironment() {
+    std::vector<std::string> out;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        out.emplace_back(*entry);
+    }
+    return out;
+}
+
 ChildHandle ChildHandle::Spawn(const SpawnOptions& options, int* error) {
     ChildHandle handle;
     int ignored = 0;

@@ -99,6 +99,11 @@ std::string CurrentUserName() {
     return entry ? entry->pw_name : "root";
 }
 
+std::string CurrentUserHome() {
+    passwd* entry = getpwuid(getuid());
+    return entry ? entry->pw_dir : "";
+}
+
 bool ProcessAlive(int pid) {
     if (pid <= 0 || kill(pid, 0) != 0) {
         return false;

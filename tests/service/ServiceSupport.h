@@ -13,6 +13,7 @@ public:
     ServiceFolder();
 
     std::string Program() const { return m_dir.file("Qorvane"); }
+    std::string Directory() const { return m_dir.path().string(); }
     const TempDir& dir() const { return m_dir; }
     // The environment that points the service and the stand-ins at each other.
     std::map<std::string, std::string> Environment() const;
@@ -37,4 +38,5 @@ private:
 };
 
 std::string CurrentUserName();
+std::string CurrentUserHome();
 bool ProcessAlive(int pid);
