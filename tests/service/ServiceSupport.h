@@ -10,7 +10,10 @@
 // it, free ports for them and a scripted session file.
 class ServiceFolder {
 public:
-    ServiceFolder();
+    // The service as shipped asks logind; by default the tests run the same
+    // service with scripted sessions.
+    enum class Sessions { kScripted, kLogind };
+    explicit ServiceFolder(Sessions sessions = Sessions::kScripted);
 
     std::string Program() const { return m_dir.file("Qorvane"); }
     std::string Directory() const { return m_dir.path().string(); }
