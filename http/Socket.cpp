@@ -133,8 +133,8 @@ int ListenTcp(SOCKET socket, const std::string& ip, int port) {
     } else if (inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) {
         return -1;
     }
-    // Unlike the original platform, listen() here would quietly pick another
-    // port when the bind failed, so a taken port must fail right at the bind.
+    // listen() on an unbound socket quietly picks another port, so a taken
+    // port must fail right at the bind.
     if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
         return -1;
     }

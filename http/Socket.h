@@ -7,7 +7,8 @@
 using SOCKET = int;
 constexpr SOCKET kInvalidSocket = -1;
 
-// Error codes that callers and log lines show, kept from the original platform.
+// The error numbers callers and log lines show for these two failures; the
+// platform's programs and their logs have always used these values.
 constexpr int kErrorWouldBlock = 10035;  // EAGAIN / EWOULDBLOCK
 constexpr int kErrorTimedOut = 10060;    // ETIMEDOUT
 
