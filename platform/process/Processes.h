@@ -74,7 +74,8 @@ std::string ProcessExecutableName(pid_t pid);
 
 // Goes through the running processes in order and kills (SIGKILL) each one
 // whose executable is exactly one of paths, stopping after paths.size()
-// kills. Returns the number killed. Never kills the caller. Matching the
+// kills, and returns once the killed processes have ended (each within a few
+// seconds). Returns the number killed. Never kills the caller. Matching the
 // whole path, not the file name, leaves alone programs of the same name from
 // another installation (or another test run).
 int TerminateProcessesByPath(const std::vector<std::string>& paths);
