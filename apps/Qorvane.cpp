@@ -21,9 +21,7 @@ int main(int argc, char** argv) {
     LockCrashFilter();
 
     ServiceHost& host = ServiceHost::Instance();
-    host.startHook = StartSysProc;
-    host.stopHook = EndSysProc;
-    host.consoleMode = false;
+    host.SetJob(StartSysProc, EndSysProc);
     host.RunService(ApplicationName().c_str(), argc, argv);
     SVC_LOG("End Server");
     return 0;

@@ -13,10 +13,10 @@ inline constexpr int kDownloaderPort = 32889;
 inline constexpr const char* kClientProgram = "QorvanePlatform";
 inline constexpr const char* kDownloaderProgram = "QorvaneService";
 
-// Starts the two keeper threads; returns 1.
+// Starts the two keeper threads; returns 0.
 int StartSysProc();
 // Asks both programs to exit, kills those that do not answer, ends the
-// keepers; returns 1.
+// keepers; returns 0.
 int EndSysProc();
 
 // Sends the exit request to the program behind port; 0 when it confirmed

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "channel/Answer.h"
 #include "courses/downloader/CourseManagerClient.h"
 #include "courses/downloader/DownloaderJson.h"
 #include "courses/downloader/SqlClient.h"
@@ -14,6 +13,7 @@
 #include "foundation/ClientLog.h"
 #include "foundation/Encoding.h"
 #include "foundation/TextUtil.h"
+#include "foundation/UrlUtil.h"
 #include "http/transfer/HttpTransfer.h"
 
 namespace {
