@@ -5,10 +5,11 @@
 namespace {
 
 // WAL with full synchronisation: each commit is on disk when it returns,
-// without rewriting the whole database file.
+// without rewriting the whole database file. Checkpoints are left to the
+// worker (see Checkpoint).
 constexpr const char* kSchema =
     "pragma journal_mode=wal;"
-    "pragma synchronous=full;"
+    "pragma synchronous=full;" "pragma wal_autocheckpoint=0;"
     "create table if not exists answerOutbox(userId text not null, examId text not null,"
     " answer blob not null, url text not null, path text not null, lastTime integer not null,"
     " version integer not null, primary key(userId, examId));"
@@ -72,10 +73,31 @@ bool AnswerOutbox::Open(const std::string& file) {
         m_db = nullptr;
         return false;
     }
+    std::lock_guard<std::mutex> checkpoint(m_checkpointLock);
+    if (sqlite3_open_v2(file.c_str(), &m_checkpointDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        sqlite3_close(m_checkpointDb);
+        m_checkpointDb = nullptr;
+    } else {
+        sqlite3_busy_timeout(m_checkpointDb, kBusyTimeoutMs);
+    }
     return true;
 }
 
+void AnswerOutbox::Checkpoint() {
+    std::lock_guard<std::mutex> hold(m_checkpointLock);
+    if (m_checkpointDb) {
+        sqlite3_wal_checkpoint_v2(m_checkpointDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                  nullptr);
+    }
+}
+
 void AnswerOutbox::Close() {
+    {
+        std::lock_guard<std::mutex> hold(m_checkpointLock);
+        sqlite3_close(m_checkpointDb);
+        m_checkpointDb = nullptr;
+    }
     std::lock_guard<std::mutex> hold(m_lock);
     sqlite3_close(m_db);
     m_db = nullptr;

@@ -93,7 +93,7 @@ bool AnswerStore::Start(const std::string& dataPath) {
         m_nextVersion = m_outbox.LastVersion() + 1;
         for (PendingAnswer& answer : earlier) {
             m_nextVersion = std::max(m_nextVersion, answer.version + 1);
-            m_pending.push_back(std::move(answer));
+            m_pending.push_back(std::make_shared<const PendingAnswer>(std::move(answer)));
         }
         m_wake = true;
     }
@@ -185,15 +185,16 @@ int AnswerStore::Submit(const std::string& body) {
 bool AnswerStore::ReplaceOrAppend(PendingAnswer answer) {
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        auto same = std::find_if(m_pending.begin(), m_pending.end(),
-                                 [&](const PendingAnswer& queued) { return queued.SameExam(answer); });
+        auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const auto& queued) {
+            return queued->SameExam(answer);
+        });
         if (same != m_pending.end()) {
-            if (same->version > answer.version) {
+            if ((*same)->version > answer.version) {
                 return false;
             }
-            *same = std::move(answer);
+            *same = std::make_shared<const PendingAnswer>(std::move(answer));
         } else {
-            m_pending.push_back(std::move(answer));
+            m_pending.push_back(std::make_shared<const PendingAnswer>(std::move(answer)));
         }
         m_wake = true;
     }
@@ -226,6 +227,11 @@ void AnswerStore::Run() {
         }
         std::unique_lock<std::timed_mutex> pass(m_passLock);
         const bool allDone = Pass(PlatformServer::kAnswerDeliveryTimeoutMs) && m_readBackDone;
+        // Off the hand-in path: when the queue has emptied, or on a retry
+        // (then hand-ins are rare), not right after every submission.
+        if (allDone || retry) {
+            m_outbox.Checkpoint();
+        }
         pass.unlock();
         if (allDone) {
             wait = firstWait;
@@ -252,29 +258,32 @@ bool AnswerStore::Pass(int timeoutMs) {
     if (!m_readBackDone) {
         ReadBackFromDownloader();
     }
-    std::vector<PendingAnswer> snapshot;
+    std::vector<std::shared_ptr<const PendingAnswer>> snapshot;
     {
         std::lock_guard<std::mutex> hold(m_lock);
         snapshot.assign(m_pending.begin(), m_pending.end());
     }
-    bool allDelivered = true;
-    for (PendingAnswer& answer : snapshot) {
+    size_t failed = 0;
+    for (const auto& answer : snapshot) {
         {
             std::lock_guard<std::mutex> hold(m_lock);
             if (m_stop) {
                 return false;
             }
         }
-        if (!answer.mirrored) {
-            Mirror(answer);
+        if (!answer->mirrored) {
+            Mirror(*answer);
         }
-        if (Deliver(answer, timeoutMs)) {
-            Retire(answer);
+        if (Deliver(*answer, timeoutMs)) {
+            Retire(*answer);
         } else {
-            allDelivered = false;
+            ++failed;
         }
     }
-    return allDelivered;
+    if (failed > 0) {
+        LOG_WARN("answer store: %zu of %zu answers not delivered yet", failed, snapshot.size());
+    }
+    return failed == 0;
 }
 
 void AnswerStore::ReadBackFromDownloader() {
@@ -316,7 +325,7 @@ void AnswerStore::ReadBackFromDownloader() {
         {
             std::lock_guard<std::mutex> hold(m_lock);
             if (std::any_of(m_pending.begin(), m_pending.end(),
-                            [&](const PendingAnswer& queued) { return queued.SameExam(answer); })) {
+                            [&](const auto& queued) { return queued->SameExam(answer); })) {
                 continue;  // our own copy is at least as new
             }
             answer.version = m_nextVersion++;
@@ -332,7 +341,7 @@ void AnswerStore::ReadBackFromDownloader() {
     }
 }
 
-void AnswerStore::Mirror(PendingAnswer& answer) {
+void AnswerStore::Mirror(const PendingAnswer& answer) {
     ExecSqlResult result;
     if (!m_tableReady) {
         if (!RanOk(AnswerStatements::kCreateTable, result)) {
@@ -343,11 +352,13 @@ void AnswerStore::Mirror(PendingAnswer& answer) {
     if (!RanOk(AnswerStatements::Store(answer), result)) {
         return;
     }
-    answer.mirrored = true;
+    PendingAnswer mirrored = answer;
+    mirrored.mirrored = true;
+    auto updated = std::make_shared<const PendingAnswer>(std::move(mirrored));
     std::lock_guard<std::mutex> hold(m_lock);
-    for (PendingAnswer& queued : m_pending) {
-        if (queued.SameExam(answer) && queued.version == answer.version) {
-            queued.mirrored = true;
+    for (auto& queued : m_pending) {
+        if (queued->SameExam(answer) && queued->version == answer.version) {
+            queued = updated;
         }
     }
 }
@@ -377,8 +388,6 @@ bool AnswerStore::Deliver(const PendingAnswer& answer, int timeoutMs) {
     }
     std::vector<std::string> boxes = BoxesFor(answer.url);
     if (boxes.empty()) {
-        LOG_WARN("answer of exam %s not delivered (server status %d, no box)",
-                 answer.examUid.c_str(), server.responseCode);
         return false;
     }
     std::uniform_int_distribution<size_t> pick(0, boxes.size() - 1);
@@ -392,8 +401,6 @@ bool AnswerStore::Deliver(const PendingAnswer& answer, int timeoutMs) {
         LOG_INFO("answer of exam %s delivered to box %s", answer.examUid.c_str(), box.c_str());
         return true;
     }
-    LOG_WARN("answer of exam %s not delivered (server status %d, box status %d)",
-             answer.examUid.c_str(), server.responseCode, cache.responseCode);
     return false;
 }
 
@@ -405,10 +412,11 @@ void AnswerStore::Retire(const PendingAnswer& answer) {
     bool newer = false;
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        auto same = std::find_if(m_pending.begin(), m_pending.end(),
-                                 [&](const PendingAnswer& queued) { return queued.SameExam(answer); });
+        auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const auto& queued) {
+            return queued->SameExam(answer);
+        });
         if (same != m_pending.end()) {
-            if (same->version == answer.version) {
+            if ((*same)->version == answer.version) {
                 m_pending.erase(same);
             } else {
                 newer = true;

@@ -73,7 +73,7 @@ private:
     void Run();
     bool Pass(int timeoutMs);
     void ReadBackFromDownloader();
-    void Mirror(PendingAnswer& answer);
+    void Mirror(const PendingAnswer& answer);
     bool Deliver(const PendingAnswer& answer, int timeoutMs);
     std::vector<std::string> BoxesFor(const std::string& url);
     void Retire(const PendingAnswer& answer);
@@ -83,7 +83,8 @@ private:
 
     mutable std::mutex m_lock;  // m_pending, m_wake, m_stop
     std::condition_variable m_wakeUp;
-    std::deque<PendingAnswer> m_pending;
+    // Shared, so a pass copies pointers, not megabytes of answer text.
+    std::deque<std::shared_ptr<const PendingAnswer>> m_pending;
     bool m_wake = false;
     bool m_stop = false;
     bool m_started = false;

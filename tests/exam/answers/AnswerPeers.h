@@ -41,6 +41,7 @@ public:
     void Kill();
     int Stop();
     std::string Submit(const std::string& body);
+    int Port() const { return m_port; }
     std::string Log();
     ChildProcess& Process() { return *m_process; }
 
