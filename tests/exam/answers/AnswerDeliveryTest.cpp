@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/exam/answers/AnswerPeers.h"
 #include "tests/support/HttpFetch.h"
 
@@ -180,6 +182,20 @@ TEST_F(AnswerDelivery, AKilledClientWithTheDownloaderDownDeliversAfterItsRestart
     ASSERT_FALSE(posts.empty());
     EXPECT_EQ(posts.back()["body"].asString(), body);
     EXPECT_EQ(DownloaderRows(m_downloader.Url("downloader"))["exam-1"].second, "1");
+}
+
+TEST_F(AnswerDelivery, AnAnswerStoredNowhereIsNotCalledOk) {
+    // The outbox's file name is taken by a folder, and the downloader is down.
+    std::filesystem::create_directories(m_dir.file("client/Qorvane.db"));
+    m_downloader.Terminate();
+    StartPlatform("no", {std::string("path=") + kAnswerPath + ",status=503"});
+    StartClient();
+    EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-1")),
+              R"(cb([{"errorCode":"-1","errorMsg":"answer not stored","isSuccess":"false","version":"2.3.1.17"}]))");
+    // With the downloader back, its table is a durable home: ok again.
+    StartDownloader();
+    EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-2")), kOkAnswer);
+    EXPECT_EQ(DownloaderRows(m_downloader.Url("downloader"))["exam-2"].second, "0");
 }
 
 }  // namespace
