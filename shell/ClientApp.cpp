@@ -61,8 +61,9 @@ void AnswerSessionEnd(CMainFrame* mainFrame, QSessionManager& manager) {
     // Only a session manager that lets us interact can be told no.
     const bool refused = manager.allowsInteraction();
     if (refused) {
+        // The refusal travels with the end of the interaction, which the
+        // session manager connection sends once this handler returns.
         manager.cancel();
-        manager.release();
     }
     LOG_INFO("WM_ENDSESSION:wParam=%d,lParam=%d", refused ? 0 : 1, 0);
     if (refused) {

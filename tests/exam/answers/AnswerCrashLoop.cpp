@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr int kStartAttempts = 3;
+constexpr size_t kOutputShown = 2000;
+
 std::string ExamOf(int round) { return "crash-exam-" + std::to_string(round); }
 
 }  // namespace
@@ -30,15 +33,25 @@ CrashLoopResult RunCrashLoop(const std::string& folder, int rounds, int maxKillD
     std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<int> delay(0, maxKillDelayMs);
 
-    for (int round = 0; round < rounds; ++round) {
+    bool allRounds = true;
+    for (int round = 0; round < rounds && allRounds; ++round) {
         ClientProcess client(dir);
-        if (!client.Start(absentDownloader)) {
-            result.failure = "client did not start in round " + std::to_string(round);
-            return result;
+        // A free port can be taken by someone else before the client binds it.
+        bool started = false;
+        for (int attempt = 0; attempt < kStartAttempts && !started; ++attempt) {
+            started = client.Start(absentDownloader);
+        }
+        if (!started) {
+            result.failure = "client did not start in round " + std::to_string(round) + ": " +
+                             client.Process().Output().substr(0, kOutputShown);
+            allRounds = false;
+            break;
         }
         if (client.Submit(AnswerBody(web, ExamOf(round))) != kOkAnswer) {
             result.failure = "no ok in round " + std::to_string(round);
-            return result;
+            allRounds = false;
+            client.Kill();
+            break;
         }
         ++result.accepted;
         std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
@@ -58,7 +71,7 @@ CrashLoopResult RunCrashLoop(const std::string& folder, int rounds, int maxKillD
         result.failure = "client did not start after the loop";
         return result;
     }
-    result.ranAll = true;
+    result.ranAll = allRounds;
 
     JournalWatch journal(platformJournal);
     std::map<std::string, int> received;
@@ -70,7 +83,7 @@ CrashLoopResult RunCrashLoop(const std::string& folder, int rounds, int maxKillD
                 ++received[body[0u]["examUid"].asString()];
             }
         }
-        return static_cast<int>(received.size()) >= rounds;
+        return static_cast<int>(received.size()) >= result.accepted;
     };
     journal.WaitFor(count, deliveryWaitMs);
     client.Stop();

@@ -32,13 +32,11 @@ std::string LogindMock::Inhibitors() {
         "--method org.freedesktop.login1.Manager.ListInhibitors 2>&1");
 }
 
-bool ClientProcess::Start(int downloaderPort) {
+bool ClientProcess::Start(int downloaderPort, const std::map<std::string, std::string>& extra) {
     m_port = FreeLocalPort();
     const char* bus = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
     m_process = std::make_unique<ChildProcess>();
-    bool started = m_process->Start(
-        {std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"},
-        {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
+    std::map<std::string, std::string> env = {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
          {"QORVANE_DATA_PATH", m_dir.file("client")},
          {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
          {"QORVANE_DOWNLOADER_PORT", std::to_string(downloaderPort)},
@@ -46,8 +44,12 @@ bool ClientProcess::Start(int downloaderPort) {
          {"XDG_RUNTIME_DIR", m_dir.path().string()},
          // Never the machine's own logind.
          {"DBUS_SYSTEM_BUS_ADDRESS", bus ? bus : "unix:path=/nonexistent/qorvane-test-bus"},
-         {"QT_QPA_PLATFORM", "offscreen"}},
-        m_dir.path().string());
+         {"QT_QPA_PLATFORM", "offscreen"}};
+    for (const auto& [name, value] : extra) {
+        env[name] = value;
+    }
+    bool started = m_process->Start({std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"}, env,
+                                    m_dir.path().string());
     return started && m_process->WaitForOutput("ChannelServer", kStartLimitMs);
 }
 

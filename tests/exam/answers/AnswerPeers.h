@@ -36,7 +36,9 @@ private:
 class ClientProcess {
 public:
     explicit ClientProcess(const TempDir& dir) : m_dir(dir) {}
-    bool Start(int downloaderPort);
+    // extra replaces or adds environment entries (QT_QPA_PLATFORM=xcb and
+    // SESSION_MANAGER for a client on the X session).
+    bool Start(int downloaderPort, const std::map<std::string, std::string>& extra = {});
     // SIGKILL: nothing of the client's own shutdown runs.
     void Kill();
     int Stop();
