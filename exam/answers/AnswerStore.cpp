@@ -318,7 +318,8 @@ void AnswerStore::ReadBackFromDownloader() {
         m_outbox.Lookup(answer.userUid, answer.examUid, answer.path, deliveredTime);
         if (answer.lastTime <= deliveredTime) {
             // Delivered while the downloader could not hear of it.
-            ExecSql(AnswerStatements::Delivered(answer, NowSeconds()), result);
+            ExecSqlResult ignored;
+            ExecSql(AnswerStatements::Delivered(answer, NowSeconds()), ignored);
             continue;
         }
         std::lock_guard<std::mutex> order(m_submitLock);

@@ -198,4 +198,40 @@ TEST_F(AnswerDelivery, AnAnswerStoredNowhereIsNotCalledOk) {
     EXPECT_EQ(DownloaderRows(m_downloader.Url("downloader"))["exam-2"].second, "0");
 }
 
+TEST_F(AnswerDelivery, RowsLeftInTheDownloaderAreReadBackButADeliveredOneIsNotSentAgain) {
+    // First run: exam-1 goes straight to the server while the downloader is
+    // down, so the downloader never hears of it.
+    m_downloader.Terminate();
+    StartPlatform("true");
+    StartClient();
+    ASSERT_EQ(m_client.Submit(AnswerBody(m_web, "exam-1")), kOkAnswer);
+    ASSERT_TRUE(WaitForPost(kAnswerPath));
+    EXPECT_EQ(m_client.Stop(), 0);
+
+    // The downloader holds a stale pending version of exam-1 and an answer
+    // of exam-2 that only it kept (no path known for it).
+    StartDownloader();
+    auto sql = [&](const std::string& statement) {
+        return HttpFetch::Get(m_downloader.Url("downloader") + "/EXECSQL.KIVO?Sql=" +
+                              HttpFetch::Encode(statement));
+    };
+    sql("create table if not exists examAnswer(userId varchar,examId varchar,answer varchar,"
+        "url varchar,lastTime BIGINT,status int, primary key(userId,examId) )");
+    const std::string stale = AnswerBody(m_web, "exam-1", "stale");
+    const std::string only = AnswerBody(m_web, "exam-2", "only in the downloader");
+    sql("replace into examAnswer values('learner-1','exam-1','" + stale + "','" + m_web +
+        "','1000','0')");
+    sql("replace into examAnswer values('learner-1','exam-2','" + only + "','" + m_web +
+        "','1000','0')");
+    StartClient();
+    ASSERT_TRUE(WaitForDeliveredRow("exam-2")) << m_client.Log();
+    // Posted to the bare address (its path is unknown) and taken by the box.
+    std::vector<Json::Value> boxed = Posts(m_platformJournal, kBoxPath);
+    ASSERT_EQ(boxed.size(), 1u);
+    EXPECT_EQ(boxed[0]["body"].asString(), only);
+    ASSERT_TRUE(WaitForDeliveredRow("exam-1"));
+    EXPECT_EQ(Posts(m_platformJournal, kAnswerPath).size(), 1u);
+    EXPECT_EQ(m_client.Stop(), 0);
+}
+
 }  // namespace
