@@ -247,14 +247,22 @@ void AnswerStore::Run() {
 }
 
 void AnswerStore::DeliverNow(int timeoutMs) {
+    const auto start = std::chrono::steady_clock::now();
     std::unique_lock<std::timed_mutex> pass(m_passLock, std::defer_lock);
     // A pass already on the wire is this attempt.
     if (pass.try_lock_for(std::chrono::milliseconds(timeoutMs))) {
-        Pass(timeoutMs);
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+        const int left = timeoutMs - static_cast<int>(waited);
+        if (left > 0) {
+            Pass(left, left);
+        }
     }
 }
 
-bool AnswerStore::Pass(int timeoutMs) {
+bool AnswerStore::Pass(int timeoutMs, int budgetMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs);
     if (!m_readBackDone) {
         ReadBackFromDownloader();
     }
@@ -271,10 +279,21 @@ bool AnswerStore::Pass(int timeoutMs) {
                 return false;
             }
         }
-        if (!answer->mirrored) {
+        int limitMs = timeoutMs;
+        if (budgetMs > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) {
+                ++failed;
+                continue;
+            }
+            limitMs = static_cast<int>(std::min<long long>(left, timeoutMs));
+        }
+        if (!answer->mirrored && budgetMs <= 0) {
             Mirror(*answer);
         }
-        if (Deliver(*answer, timeoutMs)) {
+        if (Deliver(*answer, limitMs)) {
             Retire(*answer);
         } else {
             ++failed;
@@ -364,12 +383,12 @@ void AnswerStore::Mirror(const PendingAnswer& answer) {
     }
 }
 
-std::vector<std::string> AnswerStore::BoxesFor(const std::string& url) {
+std::vector<std::string> AnswerStore::BoxesFor(const std::string& url, int timeoutMs) {
     std::vector<std::string>& boxes = m_boxes[url];
     if (boxes.empty()) {
         CHttpTransfer transfer;
         if (transfer.Perform(PlatformServer::BoxListAddress(url),
-                             PlatformServer::kBoxListTimeoutMs, true) == 0) {
+                             std::min<int>(timeoutMs, PlatformServer::kBoxListTimeoutMs), true) == 0) {
             boxes = PlatformServer::ParseBoxList(transfer.responseCode, transfer.body);
         }
     }
@@ -387,7 +406,7 @@ bool AnswerStore::Deliver(const PendingAnswer& answer, int timeoutMs) {
         LOG_INFO("answer of exam %s delivered to the server", answer.examUid.c_str());
         return true;
     }
-    std::vector<std::string> boxes = BoxesFor(answer.url);
+    std::vector<std::string> boxes = BoxesFor(answer.url, timeoutMs);
     if (boxes.empty()) {
         return false;
     }

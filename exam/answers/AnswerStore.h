@@ -71,11 +71,12 @@ public:
 
 private:
     void Run();
-    bool Pass(int timeoutMs);
+    // timeoutMs bounds each request; budgetMs (when above 0) the whole pass.
+    bool Pass(int timeoutMs, int budgetMs = 0);
     void ReadBackFromDownloader();
     void Mirror(const PendingAnswer& answer);
     bool Deliver(const PendingAnswer& answer, int timeoutMs);
-    std::vector<std::string> BoxesFor(const std::string& url);
+    std::vector<std::string> BoxesFor(const std::string& url, int timeoutMs);
     void Retire(const PendingAnswer& answer);
     void PendingChanged();
     bool ReplaceOrAppend(PendingAnswer answer);

@@ -43,7 +43,9 @@ protected:
         m_web = m_platform.Url("web");
     }
 
-    void StartClient() { ASSERT_TRUE(m_client.Start(m_downloaderPort)) << m_client.Process().Output(); }
+    void StartClient(const std::map<std::string, std::string>& extra = {}) {
+        ASSERT_TRUE(m_client.Start(m_downloaderPort, extra)) << m_client.Process().Output();
+    }
 
     bool WaitForPost(const std::string& path, size_t count = 1) {
         return m_platformJournal.WaitFor(
@@ -135,6 +137,25 @@ TEST_F(AnswerDelivery, TheServerFailingThreeTimesStillGetsItWithoutANewSubmissio
     EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-1")), kOkAnswer);
     ASSERT_TRUE(WaitForDeliveredRow("exam-1"));
     EXPECT_EQ(Posts(m_platformJournal, kAnswerPath).size(), 4u);
+}
+
+TEST_F(AnswerDelivery, TheSystemGoingDownGetsOneLastAttemptWithinTheDelay) {
+    StartPlatform("no", {std::string("path=") + kAnswerPath + ",status=503"});
+    // No retry of its own comes before the shutdown does.
+    StartClient({{"QORVANE_ANSWER_RETRY_MS", "300000"}});
+    EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-1")), kOkAnswer);
+    ASSERT_TRUE(WaitForPost(kBoxPath));
+    ASSERT_TRUE(WaitForLog("shutdown block held"));
+    const size_t before = Posts(m_platformJournal, kAnswerPath).size();
+    HttpFetch::Send("DELETE", m_web + "/_standin/faults", "", "text/plain");
+    RunCommand("gdbus call --system --dest org.freedesktop.login1 --object-path "
+               "/org/freedesktop/login1 --method org.freedesktop.DBus.Mock.EmitSignal "
+               "org.freedesktop.login1.Manager PrepareForShutdown b '[<true>]'");
+    ASSERT_TRUE(WaitForDeliveredRow("exam-1"));
+    // One attempt, and it came from the shutdown.
+    EXPECT_EQ(Posts(m_platformJournal, kAnswerPath).size(), before + 1);
+    EXPECT_NE(m_client.Log().find("last delivery attempt"), std::string::npos);
+    EXPECT_TRUE(WaitForLog("shutdown block released"));
 }
 
 TEST_F(AnswerDelivery, ALaterSubmissionOfTheSameExamIsTheOneDelivered) {
