@@ -69,6 +69,7 @@ protected:
 
 private:
     void SelectTab(Tab tab);
+    void ShowAboutPage();
     void RemoveTrayIcon();
     void RestoreFromTray();
     void OnMenuCommand(int command);
