@@ -282,6 +282,9 @@ void CExamWnd::SelectTab(int index) {
     if (m_tabBody && index >= 0 && index < m_tabBody->count()) {
         m_tabBody->setCurrentIndex(index);
         UpdateTitleArea();
+        if (CWebBrowserUI* browser = CurrentBrowser()) {
+            browser->setFocus();
+        }
     }
 }
 
@@ -442,6 +445,13 @@ QVariant CExamWnd::CallPageFunctionAndWait(const QString& name, const QVariantLi
     return CWebBrowserUI::CallPageFunctionAndWait(
         [self]() -> CWebBrowserUI* { return self ? self->CurrentBrowser() : nullptr; }, name,
         args);
+}
+
+void CExamWnd::NavigateComplete2(const QString& url, bool ok) {
+    // The learner types into the page without clicking it first.
+    if (CWebBrowserUI* browser = CurrentBrowser(); browser && GetWidget()->isActiveWindow()) {
+        browser->setFocus();
+    }
 }
 
 void CExamWnd::BeforeNavigate2(const QString& url, bool& cancel) {

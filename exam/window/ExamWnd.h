@@ -67,6 +67,7 @@ protected:
     // Page events.
     void BeforeNavigate2(const QString& url, bool& cancel) override;
     void NewWindow3(const QString& url, bool& cancel) override;
+    void NavigateComplete2(const QString& url, bool ok) override;
     bool GetExternal() override { return true; }
     void FileDownload(bool& cancel) override;
 

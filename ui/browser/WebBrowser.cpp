@@ -110,6 +110,7 @@ void CWebBrowserUI::EnsureView() {
     });
     m_view->setPage(page);
     layout()->addWidget(m_view);
+    setFocusProxy(m_view);
 }
 
 void CWebBrowserUI::NavigateUrl(const QString& url) {
