@@ -121,6 +121,8 @@ bool CExamWnd::OpenExam(const ExamStartArgs& args) {
         }
         GetWidget()->setWindowTitle(StringTable::Text("STR_EXAM"));
     }
+    // Covers the screen even before the window manager applies the state.
+    GetWidget()->setGeometry(0, 0, m_screenWidth, m_screenHeight);
     GetWidget()->showFullScreen();
     PutOnTop();
 
@@ -244,6 +246,7 @@ void CExamWnd::AddTab() {
     column->addWidget(browser);
     m_tabBody->addWidget(page);
     m_tabs.emplace_back(browser);
+    m_titleForced = false;
     connect(browser, &CWebBrowserUI::titleChanged, this, [this] { UpdateTitleArea(); });
     UpdateTitleArea();
 }
@@ -258,6 +261,7 @@ void CExamWnd::CloseTab(int index) {
     // The call may come from the closing page itself: delete it afterwards.
     page->hide();
     page->deleteLater();
+    m_titleForced = false;
     if (!m_tabs.empty()) {
         int next = index < 2 ? 0 : index - 1;
         if (next < TabCount()) {
@@ -386,6 +390,15 @@ void CExamWnd::StopLockdown() {
 
 bool CExamWnd::eventFilter(QObject* watched, QEvent* event) {
     QEvent::Type type = event->type();
+    if (watched == GetWidget() && type == QEvent::WindowActivate) {
+        // Asked again once the window manager has the window: a state set
+        // before it was managed is not always honoured.
+        SetWindowFullscreen(NativeHandle(), true);
+        if (m_lockedDown) {
+            SetWindowAbove(NativeHandle(), true);
+            GrabKeyboard(NativeHandle());
+        }
+    }
     if (m_lockedDown && (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
                          type == QEvent::ShortcutOverride)) {
         auto* key = static_cast<QKeyEvent*>(event);
