@@ -18,24 +18,6 @@ std::string TrimWhite(const std::string& text) {
 
 }  // namespace
 
-std::string PercentDecode(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '%' && i + 2 < text.size() &&
-            HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
-            i += 2;
-        } else if (c == '+') {
-            out += ' ';
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::string SanitizeCallback(std::string_view name) {
     std::string out;
     for (char c : name) {

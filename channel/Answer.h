@@ -3,14 +3,11 @@
 #include <string>
 #include <string_view>
 
-// The client's own version, sent in every channel answer and compared by the
-// update check.
-constexpr const char* kClientVersion = "2.3.1.17";
+#include "foundation/UrlUtil.h"  // PercentDecode, used with every answer
+#include "foundation/Version.h"
+
 constexpr const char* kDefaultCallback = "callback";
 
-// "%XY" with two hexadecimal digits becomes that byte, "+" a space; everything
-// else, a lone "%" included, is copied.
-std::string PercentDecode(std::string_view text);
 
 // The callback name is written into a script the page runs, so only the
 // characters of a script identifier or a dotted/indexed path may pass:

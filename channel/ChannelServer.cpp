@@ -1,9 +1,8 @@
 #include "channel/ChannelServer.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "channel/ClientWork.h"
 #include "foundation/ClientLog.h"
@@ -53,7 +52,8 @@ void CChannelSever::ListenLoop() {
         SOCKET client = AcceptTcp(m_listenSocket, peerIp, peerPort);
         if (client == kInvalidSocket) {
             if (!m_stopping && IsResourceShortage(errno)) {
-                poll(nullptr, 0, kResourceBackoffMs);
+                // Out of descriptors: give the pool time to close some.
+                std::this_thread::sleep_for(std::chrono::milliseconds(kResourceBackoffMs));
                 continue;
             }
             CloseSocket(m_listenSocket);
@@ -74,7 +74,7 @@ void CChannelSever::Shutdown() {
     m_stopping = true;
     if (m_listenThread.joinable()) {
         // Wakes the blocked accept, which then fails and ends the loop.
-        ::shutdown(m_listenSocket, SHUT_RDWR);
+        ShutdownSocket(m_listenSocket);
         m_listenThread.join();
     }
     Stop();

@@ -1,5 +1,7 @@
 #include "foundation/UrlUtil.h"
 
+#include "foundation/TextUtil.h"
+
 namespace {
 
 constexpr int kLargestPort = 65535;
@@ -37,7 +39,7 @@ std::string UrlEncode(std::string_view text) {
     return out;
 }
 
-std::string UrlEncodeQuery(std::string_view text) {
+std::string UrlEncodeQuery(std::string_view text, QuerySpace space) {
     std::string out;
     out.reserve(text.size() * 3);
     for (char ch : text) {
@@ -45,8 +47,45 @@ std::string UrlEncodeQuery(std::string_view text) {
         if (IsAsciiAlnum(c) || c == ',' || c == '-' || c == '.' || c == ':' || c == '_' ||
             c == '|') {
             out += ch;
+        } else if (c == ' ' && space == QuerySpace::kPlus) {
+            out += '+';
         } else {
             AppendEscaped(out, c);
+        }
+    }
+    return out;
+}
+
+std::string PercentDecode(std::string_view text, PercentStyle style) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '+') {
+            out += ' ';
+            continue;
+        }
+        if (c != '%') {
+            out += c;
+            continue;
+        }
+        size_t following = text.size() - i - 1;
+        int high = following >= 1 ? HexDigitValue(text[i + 1]) : -1;
+        int low = following >= 2 ? HexDigitValue(text[i + 2]) : -1;
+        if (following >= 2 && high >= 0 && low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else if (style == PercentStyle::kLenient) {
+            out += c;
+        } else if (following < 2) {
+            // Fewer than two bytes follow: the "%" is dropped.
+        } else if (high < 0) {
+            if (style == PercentStyle::kRequestPath) {
+                out += c;  // not an escape at all: keep the "%" and read on
+            }
+        } else {
+            out += static_cast<char>(high * 16);
+            i += 2;
         }
     }
     return out;

@@ -8,11 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "foundation/UrlUtil.h"
 #include "http/HttpMessage.h"
 
 namespace {
-
-constexpr int kDefaultPort = 80;
 
 bool StartsWithIgnoreCase(const std::string& text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
@@ -74,11 +73,11 @@ int ParseUrl(const std::string& url, std::string& host, int& port, std::string& 
         path = url.substr(slash);
     } else {
         host = url.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        port = kDefaultPort;
+        port = kDefaultHttpPort;
         path = slash == std::string::npos ? "/" : url.substr(slash);
     }
     if (port <= 0) {
-        port = kDefaultPort;
+        port = kDefaultHttpPort;
     }
     return host.empty() ? -1 : 0;
 }
@@ -176,7 +175,7 @@ int CHttpGetClient::GetOnce(const std::string& url, long long start, int timeout
 
     std::string host;
     std::string path;
-    int port = kDefaultPort;
+    int port = kDefaultHttpPort;
     if (ParseUrl(url, host, port, path) != 0) {
         lastError = kErrorHost;
         return -1;

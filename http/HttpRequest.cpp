@@ -1,5 +1,7 @@
 #include "http/HttpRequest.h"
 
+#include "foundation/UrlUtil.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -41,58 +43,6 @@ long long NowMs() {
 
 }  // namespace
 
-std::string DecodeRequestPath(std::string_view raw) {
-    std::string out;
-    out.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (c == '%') {
-            if (raw.size() - i < 3) {
-                continue;  // fewer than two characters follow: the "%" is dropped
-            }
-            int high = HexDigitValue(raw[i + 1]);
-            if (high < 0) {
-                // Not an escape at all: keep the "%" and read on normally.
-                out += c;
-                continue;
-            }
-            int low = HexDigitValue(raw[i + 2]);
-            out += static_cast<char>(low < 0 ? high * 16 : high * 16 + low);
-            i += 2;
-        } else if (c == '+') {
-            out += ' ';
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string FormDecode(std::string_view raw) {
-    std::string out;
-    out.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (c == '+') {
-            out += ' ';
-        } else if (c == '%') {
-            if (raw.size() - i < 3) {
-                continue;  // fewer than two bytes follow: the "%" is dropped
-            }
-            int high = HexDigitValue(raw[i + 1]);
-            if (high < 0) {
-                continue;  // "%" dropped; the next byte is copied by the loop
-            }
-            int low = HexDigitValue(raw[i + 2]);
-            out += static_cast<char>(low < 0 ? high * 16 : high * 16 + low);
-            i += 2;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 CHttpRequest::CHttpRequest() {
     Reset();
 }
@@ -107,7 +57,7 @@ void CHttpRequest::Reset() {
     body.clear();
     version = "HTTP/1.1";
     host.clear();
-    port = 80;
+    port = kDefaultHttpPort;
     SetHeader("Accept", "*/*");
     SetHeader("User-Agent", "Simple Http Client");
     SetHeader("Connection", "Keep-Alive");
@@ -194,7 +144,7 @@ int CHttpRequest::Parse(const std::string& message) {
             paramText = std::string(query.substr(0, query.find('#')));
         }
     }
-    path = DecodeRequestPath(rawPath);
+    path = PercentDecode(rawPath, PercentStyle::kRequestPath);
 
     size_t pos = line.find_first_not_of(' ', space);
     if (pos == std::string_view::npos) {
@@ -232,7 +182,7 @@ int CHttpRequest::DecodeUrlEncoded(const std::string& text) {
             ++count;
         });
         if (count >= 2) {
-            AddParam(std::string(fields[0]), FormDecode(fields[1]));
+            AddParam(std::string(fields[0]), PercentDecode(fields[1], PercentStyle::kFormValue));
         } else if (count == 1 && piece.find('=') != std::string_view::npos) {
             AddParam(std::string(fields[0]), std::string());
         }
@@ -372,26 +322,6 @@ int CHttpRequest::Receive(SOCKET socket) {
     return Parse(buffer);
 }
 
-std::string EscapeParam(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (unsigned char c : text) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     c == '_' || c == '-' || c == '.' || c == ',' || c == ':' || c == '|';
-        if (plain) {
-            out += static_cast<char>(c);
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-    }
-    return out;
-}
-
 void CHttpRequest::SetUrl(const std::string& url) {
     std::string text = TrimHttp(url);
     if (text.empty()) {
@@ -414,11 +344,10 @@ void CHttpRequest::SetUrl(const std::string& url) {
 }
 
 void CHttpRequest::SetHost(const std::string& name, int number) {
-    static constexpr int kDefaultPort = 80;
     static constexpr int kHighestPort = 65535;
     host = name;
-    port = (number <= 0 || number > kHighestPort) ? kDefaultPort : number;
-    SetHeader("Host", port == kDefaultPort ? host : host + ":" + std::to_string(port));
+    port = (number <= 0 || number > kHighestPort) ? kDefaultHttpPort : number;
+    SetHeader("Host", port == kDefaultHttpPort ? host : host + ":" + std::to_string(port));
 }
 
 int CHttpRequest::Serialize(std::string& out) const {
@@ -433,7 +362,7 @@ int CHttpRequest::Serialize(std::string& out) const {
         }
         query += name;
         query += '=';
-        query += EscapeParam(value);
+        query += UrlEncodeQuery(value, QuerySpace::kPlus);
     }
     out += "GET ";
     out += path.empty() ? "/" : path;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "foundation/UrlUtil.h"
+
 #include "http/HttpMessage.h"
 #include "http/Socket.h"
 
@@ -28,7 +30,7 @@ public:
     std::string body;
     std::string version;
     std::string host;
-    int port = 80;
+    int port = kDefaultHttpPort;
 
     void Reset();
 
@@ -59,11 +61,3 @@ private:
     int DecodeUrlEncoded(const std::string& text);
 };
 
-// "%XY" to the byte XY; "+" to a space. The path flavour of the request line.
-std::string DecodeRequestPath(std::string_view raw);
-// The form flavour used for parameter values.
-std::string FormDecode(std::string_view raw);
-
-// Query escaping of the client: letters, digits and "_-.,:|" stay, a space
-// becomes "+", every other byte "%XX" (upper-case hexadecimal).
-std::string EscapeParam(std::string_view text);

@@ -163,6 +163,12 @@ SOCKET AcceptTcp(SOCKET listening, std::string& ip, int& port) {
     }
 }
 
+void ShutdownSocket(SOCKET socket) {
+    if (socket != kInvalidSocket) {
+        ::shutdown(socket, SHUT_RDWR);
+    }
+}
+
 void CloseSocket(SOCKET socket) {
     if (socket >= 0) {
         close(socket);

@@ -36,6 +36,8 @@ int ListenTcp(SOCKET socket, const std::string& ip, int port);
 SOCKET AcceptTcp(SOCKET listening, std::string& ip, int& port);
 
 void CloseSocket(SOCKET socket);
+// Ends both directions; a thread blocked in accept or receive on it wakes.
+void ShutdownSocket(SOCKET socket);
 
 // Waits for the events (POLLIN, POLLOUT) on the socket for at most timeoutMs
 // (negative: no limit), resuming after signals. 1 ready, 0 timed out, -1 error.

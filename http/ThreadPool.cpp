@@ -1,10 +1,6 @@
 #include "http/ThreadPool.h"
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <ctime>
+#include <utility>
 
 bool CompletionQueue::Post(const Packet& packet) {
     {
@@ -43,32 +39,11 @@ struct CThreadPool::ThreadStart {
     std::atomic<uint32_t> threadId{0};
 };
 
-namespace {
-
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
-
-bool JoinWithin(pthread_t thread, long timeoutMs) {
-    timespec deadline{};
-    clock_gettime(CLOCK_REALTIME, &deadline);
-    deadline.tv_sec += timeoutMs / 1000;
-    deadline.tv_nsec += (timeoutMs % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
-    return pthread_timedjoin_np(thread, nullptr, &deadline) == 0;
-}
-
-}  // namespace
-
-void* CThreadPool::WorkerLoop(void* argument) {
-    auto* handle = static_cast<std::shared_ptr<ThreadStart>*>(argument);
-    std::shared_ptr<ThreadStart> start = *handle;
-    delete handle;
+void CThreadPool::WorkerLoop(std::shared_ptr<ThreadStart> start) {
     std::shared_ptr<Shared> shared = start->shared;
     std::shared_ptr<CompletionQueue> port = shared->port;
 
-    start->threadId = CurrentThreadId();
+    start->threadId = NativeThread::CurrentId();
     shared->threadEvent.Set();
 
     CompletionQueue::Packet packet;
@@ -87,9 +62,8 @@ void* CThreadPool::WorkerLoop(void* argument) {
             worker->Finish(shared->workerParam);
         }
     }
-    shared->lastExitedThreadId = CurrentThreadId();
+    shared->lastExitedThreadId = NativeThread::CurrentId();
     shared->threadEvent.Set();
-    return nullptr;
 }
 
 CThreadPool::~CThreadPool() { Stop(); }
@@ -106,10 +80,7 @@ uint32_t CThreadPool::Start() {
     uint32_t result = Resize(kThreadCount, m_maxWaitMs);
     if (result != 0) {
         m_shared->port->Close();
-        for (auto& [id, thread] : m_threads) {
-            pthread_detach(thread);
-        }
-        m_threads.clear();
+        m_threads.clear();  // let go: each ends when its queue read fails
         m_shared.reset();
     }
     return result;
@@ -124,25 +95,16 @@ uint32_t CThreadPool::Resize(uint32_t count, uint32_t waitMs) {
         m_shared->threadEvent.Reset();
         auto start = std::make_shared<ThreadStart>();
         start->shared = m_shared;
-        pthread_attr_t attributes;
-        pthread_attr_init(&attributes);
-        if (m_stackSize != 0) {
-            pthread_attr_setstacksize(&attributes, m_stackSize);
-        }
-        pthread_t thread;
-        auto* handle = new std::shared_ptr<ThreadStart>(start);
-        int error = pthread_create(&thread, &attributes, &CThreadPool::WorkerLoop, handle);
-        pthread_attr_destroy(&attributes);
-        if (error != 0) {
-            delete handle;
+        NativeThread thread;
+        if (int error = thread.Start([start] { WorkerLoop(start); }, m_stackSize); error != 0) {
             return static_cast<uint32_t>(error);
         }
         if (!m_shared->threadEvent.Wait(waitMs)) {
-            // The thread ends by itself when its next queue read fails.
-            pthread_detach(thread);
+            // Let go: the thread ends by itself when its next queue read fails.
+            thread.Detach();
             return kWaitTimeout;
         }
-        m_threads[start->threadId] = thread;
+        m_threads[start->threadId] = std::move(thread);
     }
     while (m_threads.size() > count) {
         m_shared->threadEvent.Reset();
@@ -158,7 +120,7 @@ uint32_t CThreadPool::Resize(uint32_t count, uint32_t waitMs) {
         }
         auto it = m_threads.find(m_shared->lastExitedThreadId);
         if (it != m_threads.end()) {
-            if (!JoinWithin(it->second, kThreadEndWaitMs)) {
+            if (!it->second.JoinWithin(kThreadEndWaitMs)) {
                 return kErrorFail;
             }
             m_threads.erase(it);
@@ -184,14 +146,11 @@ void CThreadPool::Stop() {
     if (!m_shared) {
         return;
     }
-    if (Resize(0, m_maxWaitMs) != 0) {
-        // A thread stuck in a work item cannot be ended safely from outside;
-        // it keeps its own reference to the shared state and ends when its
-        // item returns and the closed queue refuses the next read.
-        for (auto& [id, thread] : m_threads) {
-            pthread_detach(thread);
-        }
-    }
+    // A thread stuck in a work item cannot be ended safely from outside: when
+    // the resize fails it is let go. It keeps its own reference to the shared
+    // state and ends when its item returns and the closed queue refuses the
+    // next read.
+    Resize(0, m_maxWaitMs);
     m_threads.clear();
     m_shared->port->Close();
     m_shared.reset();

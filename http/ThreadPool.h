@@ -1,7 +1,5 @@
 #pragma once
 
-#include <pthread.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -11,6 +9,7 @@
 #include <mutex>
 
 #include "http/AutoResetEvent.h"
+#include "platform/thread/NativeThread.h"
 
 // A work item of the pool. The pool calls Prepare, and when it answers true,
 // Execute then Finish, all on one pool thread. The pool never deletes an item:
@@ -83,9 +82,9 @@ protected:
 
 private:
     struct ThreadStart;
-    static void* WorkerLoop(void* argument);
+    static void WorkerLoop(std::shared_ptr<ThreadStart> start);
 
-    std::map<uint32_t, pthread_t> m_threads;
+    std::map<uint32_t, NativeThread> m_threads;
     std::recursive_mutex m_lock;
     size_t m_stackSize = 0;
     uint32_t m_maxWaitMs = kDefaultMaxWaitMs;

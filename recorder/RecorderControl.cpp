@@ -1,9 +1,6 @@
 #include "recorder/RecorderControl.h"
 
-#include <signal.h>
-
 #include <cctype>
-#include <csignal>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,28 +9,12 @@
 #include "foundation/CLog.h"
 #include "platform/ipc/NamedEvent.h"
 #include "platform/ipc/SharedMemory.h"
+#include "platform/signals/StopSignals.h"
 #include "recorder/AudioRecorder.h"
 
 namespace {
 
 constexpr int kRequiredArguments = 3;
-// Signals that end a recording like the stop event does, so that the file is
-// finished rather than cut off with its sizes unwritten.
-constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
-
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-void OnStopSignal(int) { g_stopSignal = 1; }
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: the wait has to return
-    for (int signal : kStopSignals) {
-        sigaction(signal, &action, nullptr);
-    }
-}
 constexpr char kModeRecord[] = "0";
 constexpr char kModePlay[] = "1";
 
@@ -83,7 +64,9 @@ int RunRecorder(int argc, char** argv) {
         log.Open(logBase);
     }
 
-    CatchStopSignals();
+    // SIGTERM, SIGINT and SIGHUP end a recording like the stop event does, so
+    // that the file is finished rather than cut off with its sizes unwritten.
+    const volatile std::sig_atomic_t& stopSignal = CatchStopSignalsAsFlag();
 
     SharedMemory shared;
     int err = shared.CreateOrOpen(kRecorderSharedMemoryName, kRecorderSharedMemorySize);
@@ -123,7 +106,7 @@ int RunRecorder(int argc, char** argv) {
     if (result == AudioRecorder::kStarted) {
         // Without a stop event the wait fails at once and the recording or
         // playback ends right here, with a complete file.
-        stop.Wait(g_stopSignal);
+        stop.Wait(stopSignal);
         recorder.StopRecording();
         recorder.StopPlayback();
     }

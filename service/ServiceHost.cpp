@@ -1,15 +1,12 @@
 #include "service/ServiceHost.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
+#include "platform/event/StopEvent.h"
+#include "platform/paths/ProgramDirectory.h"
 #include "platform/signals/StopSignals.h"
 #include "platform/systemd/ServiceManager.h"
 
@@ -28,12 +25,7 @@ void Print(const char* text) {
 }  // namespace
 
 std::string ApplicationName() {
-    char target[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", target, sizeof(target) - 1);
-    if (length <= 0) {
-        return {};
-    }
-    std::string path(target, static_cast<size_t>(length));
+    std::string path = ProgramPath();
     return path.substr(path.rfind('/') + 1);
 }
 
@@ -43,31 +35,29 @@ ServiceHost& ServiceHost::Instance() {
 }
 
 ServiceHost::ServiceHost() = default;
+ServiceHost::~ServiceHost() = default;
+
+void ServiceHost::SetJob(std::function<int()> start, std::function<int()> stop) {
+    m_startHook = std::move(start);
+    m_stopHook = std::move(stop);
+}
 
 int ServiceHost::RunService(const char* name, int argc, char** argv) {
     if (!name || !*name) {
         return -1;
     }
-    serviceName = std::string(name).substr(0, kServiceNameLimit);
-    if (m_terminateEvent < 0) {
-        m_terminateEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (m_terminateEvent < 0) {
-            Print("Terminate system event\r\n");
-        }
+    m_serviceName = std::string(name).substr(0, kServiceNameLimit);
+    m_terminateEvent = std::make_unique<StopEvent>();
+    if (!m_terminateEvent->Valid()) {
+        Print("Terminate system event\r\n");
     }
-    auto closeEvent = [this] {
-        if (m_terminateEvent >= 0) {
-            close(m_terminateEvent);
-            m_terminateEvent = -1;
-        }
-    };
     if (argc < 2) {
         if (StartedBySystemd()) {
-            consoleMode = false;
+            m_consoleMode = false;
             ServiceMain();
             return 0;
         }
-        consoleMode = true;
+        m_consoleMode = true;
         Print("Launched from the command-line because returned error code "
               "[ERROR_FAILED_SERVICE_CONTROLLER_CONNECT].\r\n");
         PrintUsage();
@@ -76,7 +66,7 @@ int ServiceHost::RunService(const char* name, int argc, char** argv) {
     }
     const std::string argument = argv[1];
     if (argument == "-commandline") {
-        consoleMode = true;
+        m_consoleMode = true;
         Print("Launched from the command-line.\r\n");
         ServiceMain();
         return 0;
@@ -88,7 +78,7 @@ int ServiceHost::RunService(const char* name, int argc, char** argv) {
     } else {
         PrintUsage();
     }
-    closeEvent();
+    m_terminateEvent.reset();
     return 0;
 }
 
@@ -123,31 +113,30 @@ std::string ServiceHost::StatusMessage(State state, int code, uint32_t checkpoin
 }
 
 int ServiceHost::ReportStatus(State state, int code) {
-    if (consoleMode) {
+    if (m_consoleMode) {
         return 1;
     }
-    if (!statusHandle) {
+    if (!m_reportingToSystemd) {
         return 0;
     }
     if (state == State::Stopped || state == State::Running) {
-        checkpointCounter = 0;
+        m_checkpoint = 0;
     }
-    const uint32_t checkpoint = checkpointCounter++;
+    const uint32_t checkpoint = m_checkpoint++;
     return NotifySystemd(StatusMessage(state, code, checkpoint));
 }
 
 void ServiceHost::RequestStop() {
-    if (!consoleMode && statusHandle) {
+    if (!m_consoleMode && m_reportingToSystemd) {
         ReportStatus(State::StopPending, 0);
     }
-    if (m_terminateEvent >= 0) {
-        const uint64_t one = 1;
-        [[maybe_unused]] ssize_t wrote = write(m_terminateEvent, &one, sizeof(one));
+    if (m_terminateEvent) {
+        m_terminateEvent->Set();
     }
 }
 
 void ServiceHost::HandleStopSignal(int signo) {
-    if (signo == SIGINT) {
+    if (IsInterruptSignal(signo)) {
         Print("CTRL_C_EVENT \n");
     }
     RequestStop();
@@ -155,17 +144,16 @@ void ServiceHost::HandleStopSignal(int signo) {
 
 void ServiceHost::WaitForStop() {
     for (;;) {
-        pollfd entries[2] = {{m_terminateEvent, POLLIN, 0}, {m_signalFd, POLLIN, 0}};
-        int ready = poll(entries, m_signalFd >= 0 ? 2 : 1, -1);
-        if (ready < 0 && errno != EINTR) {
-            return;
-        }
-        if (ready > 0 && (entries[1].revents & POLLIN)) {
+        switch (m_terminateEvent->WaitWith(m_signalFd, -1)) {
+        case StopEvent::Wake::kOther:
             if (int signo = ReadStopSignal(m_signalFd)) {
                 HandleStopSignal(signo);
             }
-        }
-        if (ready > 0 && (entries[0].revents & POLLIN)) {
+            break;
+        case StopEvent::Wake::kTimeout:
+            break;
+        case StopEvent::Wake::kEvent:
+        case StopEvent::Wake::kFailed:
             return;
         }
     }
@@ -176,11 +164,11 @@ void ServiceHost::ServiceMain() {
     // blocked before the job starts its threads, which inherit the mask.
     BlockStopSignals();
     m_signalFd = OpenStopSignalDescriptor();
-    if (!consoleMode) {
-        statusHandle = true;
+    if (!m_consoleMode) {
+        m_reportingToSystemd = true;
         ReportStatus(State::StartPending, 0);
     }
-    if (startHook && startHook() != 0) {
+    if (m_startHook && m_startHook() == 0) {
         ReportStatus(State::Running, 0);
         WaitForStop();
     }
@@ -190,35 +178,29 @@ void ServiceHost::ServiceMain() {
 void ServiceHost::FinishService() {
     // errno here is whatever the last system call left behind, not a
     // failure of the job, so the stop is reported without an error code.
-    if (!consoleMode && statusHandle) {
+    if (!m_consoleMode && m_reportingToSystemd) {
         ReportStatus(State::StopPending, 0);
     }
-    if (stopHook) {
-        stopHook();
+    if (m_stopHook) {
+        m_stopHook();
     }
-    if (m_terminateEvent >= 0) {
-        close(m_terminateEvent);
-        m_terminateEvent = -1;
-    }
-    if (m_signalFd >= 0) {
-        close(m_signalFd);
-        m_signalFd = -1;
-    }
-    if (!consoleMode && statusHandle) {
+    m_terminateEvent.reset();
+    CloseStopSignalDescriptor(m_signalFd);
+    m_signalFd = -1;
+    if (!m_consoleMode && m_reportingToSystemd) {
         ReportStatus(State::Stopped, 0);
-        checkpointCounter = 1;
+        m_checkpoint = 1;
     }
 }
 
 int ServiceHost::InstallService() {
-    char target[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", target, sizeof(target) - 1);
-    if (length <= 0) {
+    std::string program = ProgramPath();
+    if (program.empty()) {
         return 0;
     }
-    return InstallUnit(serviceName, std::string(target, static_cast<size_t>(length)));
+    return InstallUnit(m_serviceName, program);
 }
 
 int ServiceHost::UninstallService() {
-    return UninstallUnit(serviceName);
+    return UninstallUnit(m_serviceName);
 }

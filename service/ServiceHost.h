@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+class StopEvent;
 
 // The host around the service's job: the command line, installing and
 // removing the systemd unit, status reports to systemd, and a console mode
@@ -18,12 +21,9 @@ public:
 
     static ServiceHost& Instance();
 
-    uint32_t checkpointCounter = 1;
-    std::function<int()> startHook;
-    std::function<int()> stopHook;
-    bool consoleMode = false;
-    bool statusHandle = false;  // true once reporting to systemd
-    std::string serviceName;
+    // The job: start returns 0 when it runs (the host then waits for the
+    // stop request), stop ends it. Set both before RunService.
+    void SetJob(std::function<int()> start, std::function<int()> stop);
 
     // 0, or -1 for an empty name or a failure to run as a service.
     int RunService(const char* name, int argc, char** argv);
@@ -40,14 +40,21 @@ public:
 
 private:
     ServiceHost();
+    ~ServiceHost();
     void ServiceMain();
     void FinishService();
     // Waits for the stop request, handling Ctrl+C and termination requests.
     void WaitForStop();
     void HandleStopSignal(int signo);
 
-    int m_terminateEvent = -1;  // eventfd, readable once the stop is requested
+    std::unique_ptr<StopEvent> m_terminateEvent;  // set once the stop is requested
     int m_signalFd = -1;
+    std::function<int()> m_startHook;
+    std::function<int()> m_stopHook;
+    std::string m_serviceName;
+    uint32_t m_checkpoint = 1;
+    bool m_consoleMode = false;
+    bool m_reportingToSystemd = false;
 };
 
 // The program's application name: its file name ("Qorvane").

@@ -1,20 +1,19 @@
 #include "service/SessionJob.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <atomic>
+#include <functional>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "foundation/CLog.h"
 #include "http/HttpGetClient.h"
 #include "platform/crash/CrashFilter.h"
+#include "platform/event/StopEvent.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/session/SessionProvider.h"
 
@@ -32,7 +31,7 @@ constexpr int kClientPollMs = 2000;
 struct JobState {
     std::atomic<int> stopFlag{0};
     std::string lastSessionId;  // only the client keeper writes after start
-    int stopEvent = -1;         // eventfd, readable once stopping
+    std::unique_ptr<StopEvent> stopEvent;  // set once stopping; new for every start
     std::unique_ptr<SessionProvider> sessions;
     std::mutex sessionsLock;
     std::thread downloaderKeeper;
@@ -55,14 +54,17 @@ int PortFromEnvironment(const char* name, int fixed) {
     return (*end == '\0' && port > 0 && port <= kPortLimit) ? static_cast<int>(port) : fixed;
 }
 
+std::function<std::unique_ptr<SessionProvider>()>& SessionProviderFactory() {
+    static std::function<std::unique_ptr<SessionProvider>()> factory;
+    return factory;
+}
+
 SessionProvider& Sessions() {
     JobState& job = Job();
     std::lock_guard<std::mutex> hold(job.sessionsLock);
     if (!job.sessions) {
-        // Tests run without logind and script the sessions instead.
-        const char* script = std::getenv("QORVANE_SESSION_SCRIPT");
-        job.sessions = script && *script ? CreateScriptedSessionProvider(script)
-                                         : CreateLogindSessionProvider();
+        job.sessions = SessionProviderFactory() ? SessionProviderFactory()()
+                                                : CreateLogindSessionProvider();
     }
     return *job.sessions;
 }
@@ -73,8 +75,7 @@ std::string ActiveConsoleSessionId() {
 
 // Sleeps for ms, or less when the job is stopping.
 void Pause(int ms) {
-    pollfd entry{Job().stopEvent, POLLIN, 0};
-    poll(&entry, Job().stopEvent >= 0 ? 1 : 0, ms);
+    Job().stopEvent->WaitFor(ms);
 }
 
 bool Stopping() {
@@ -96,7 +97,7 @@ void DownloaderKeeper() {
         // The stop wakes this wait too, so that stopping never hangs on a
         // downloader that confirmed the exit request but lingers.
         if (downloader.Valid()) {
-            downloader.Wait(-1, Job().stopEvent);
+            downloader.Wait(-1, Job().stopEvent->Descriptor());
         }
         Pause(kRestartDelayMs);
     }
@@ -119,7 +120,7 @@ void ClientKeeper() {
             job.lastSessionId = ActiveConsoleSessionId();
         }
         std::erase_if(leaving, [](ChildHandle& old) { return old.Wait(0); });
-        if (client.Wait(kClientPollMs, job.stopEvent)) {
+        if (client.Wait(kClientPollMs, job.stopEvent->Descriptor())) {
             client.Close();
             Pause(kRestartDelayMs);
             continue;
@@ -180,7 +181,9 @@ ChildHandle LaunchAppIntoDifferentSession(const std::string& program) {
     std::string target = sessions.ActiveSession();
     SessionInfo session;
     if (target.empty() || !sessions.Describe(target, session)) {
-        SVC_LOG(" pfnWTSQueryUserToken false %d try again", errno);
+        // The session's user could not be told: no active session (ENOENT)
+        // or one whose details could not be read (ESRCH).
+        SVC_LOG(" pfnWTSQueryUserToken false %d try again", target.empty() ? ENOENT : ESRCH);
         const std::string other = sessions.OtherSession(target);
         if (other.empty()) {
             SVC_LOG(" WTSEnumerateSessions not found");
@@ -221,42 +224,44 @@ ChildHandle LaunchAppIntoDifferentSession(const std::string& program) {
     } else {
         SVC_LOG("CreateEnvironmentBlock 2");
     }
-    ChildHandle child = ChildHandle::Spawn(options);
+    int error = 0;
+    ChildHandle child = ChildHandle::Spawn(options, &error);
     if (!child.Valid()) {
-        SVC_ERROR("CreateProcessAsUser Error: %u\n", static_cast<unsigned>(errno));
+        SVC_ERROR("CreateProcessAsUser Error: %u\n", static_cast<unsigned>(error));
     }
     return child;
+}
+
+void SetSessionProviderFactory(std::function<std::unique_ptr<SessionProvider>()> factory) {
+    SessionProviderFactory() = std::move(factory);
 }
 
 int StartSysProc() {
     JobState& job = Job();
     SVC_LOG("StartSysProc service");
     job.stopFlag = 0;
-    if (job.stopEvent < 0) {
-        job.stopEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    }
+    job.stopEvent = std::make_unique<StopEvent>();
     job.lastSessionId = ActiveConsoleSessionId();
     job.downloaderKeeper = std::thread(DownloaderKeeper);
     job.clientKeeper = std::thread(ClientKeeper);
-    return 1;
+    return 0;
 }
 
 int EndSysProc() {
     JobState& job = Job();
     SVC_LOG("EndSysProc service");
     job.stopFlag = 1;
-    if (job.stopEvent >= 0) {
-        const uint64_t one = 1;
-        [[maybe_unused]] ssize_t wrote = write(job.stopEvent, &one, sizeof(one));
+    if (job.stopEvent) {
+        job.stopEvent->Set();
     }
     std::vector<std::string> names;
     if (NotifyExitProcess(DownloaderPort()) != 0) {
-        names.push_back(kDownloaderProgram);
+        names.push_back(ProgramDirectory() + kDownloaderProgram);
     }
     if (NotifyExitProcess(ClientPort()) != 0) {
-        names.push_back(kClientProgram);
+        names.push_back(ProgramDirectory() + kClientProgram);
     }
-    TerminateProcessesByName(names);
+    TerminateProcessesByPath(names);
     // Both keepers end promptly now: the stop event wakes their pauses and
     // waits, and the downloader they wait for has been asked to exit or killed.
     if (job.clientKeeper.joinable()) {
@@ -265,5 +270,5 @@ int EndSysProc() {
     if (job.downloaderKeeper.joinable()) {
         job.downloaderKeeper.join();
     }
-    return 1;
+    return 0;
 }

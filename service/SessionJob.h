@@ -1,22 +1,28 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "foundation/LocalPorts.h"
 #include "platform/process/Processes.h"
+#include "platform/session/SessionProvider.h"
 
 // The service's job: keep the client program running in the user session
 // of the console seat, moving it when that session changes, keep the course
 // downloader running beside the service, and end both on stop.
 
-inline constexpr int kClientPort = 32899;
-inline constexpr int kDownloaderPort = 32889;
+inline constexpr int kClientPort = kChannelPort;
 inline constexpr const char* kClientProgram = "QorvanePlatform";
 inline constexpr const char* kDownloaderProgram = "QorvaneService";
 
-// Starts the two keeper threads; returns 1.
+// Where the sessions come from: logind unless set (before StartSysProc).
+void SetSessionProviderFactory(std::function<std::unique_ptr<SessionProvider>()> factory);
+
+// Starts the two keeper threads; returns 0.
 int StartSysProc();
 // Asks both programs to exit, kills those that do not answer, ends the
-// keepers; returns 1.
+// keepers; returns 0.
 int EndSysProc();
 
 // Sends the exit request to the program behind port; 0 when it confirmed

@@ -9,6 +9,7 @@
 
 #include "foundation/ClientLog.h"
 #include "platform/instance/SingleInstance.h"
+#include "platform/paths/ProgramDirectory.h"
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
@@ -38,9 +39,10 @@ bool HaveDisplay() {
 }
 
 std::string ProgramDirOf(const char* argv0) {
-    char path[4096] = {};
-    ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string full = length > 0 ? std::string(path, static_cast<size_t>(length)) : argv0;
+    std::string full = ProgramPath();
+    if (full.empty()) {
+        full = argv0;
+    }
     size_t cut = full.find_last_of('/');
     return cut == std::string::npos ? "./" : full.substr(0, cut + 1);
 }

@@ -1,7 +1,5 @@
 #include "shell/ClientConfig.h"
 
-#include <unistd.h>
-
 #include <climits>
 #include <cstdlib>
 
@@ -9,6 +7,7 @@
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "platform/paths/DataPaths.h"
+#include "platform/paths/ProgramDirectory.h"
 #include "shell/config/StringTable.h"
 #include "ui/SkinStore.h"
 
@@ -22,13 +21,8 @@ ClientPaths g_paths;
 bool g_initialised = false;
 
 std::string ProgramDir() {
-    char path[PATH_MAX] = {};
-    ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (length <= 0) {
-        return "./";
-    }
-    std::string full(path, static_cast<size_t>(length));
-    return full.substr(0, full.find_last_of('/') + 1);
+    std::string folder = ProgramDirectory();
+    return folder.empty() ? "./" : folder;
 }
 
 }  // namespace

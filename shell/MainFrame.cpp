@@ -38,9 +38,9 @@ constexpr TabButton kTabButtons[] = {
 };
 
 constexpr const char* kTrayIconImage = "tray.png";
-// The platform's analytics page shown under the about tab; the host is ours
-// to choose, and the stand-in platform serves it on this machine.
-constexpr const char* kAnalyticsPage = "http://127.0.0.1:18080/analytics.html";
+// The platform's analytics page shown under the about tab, on the host the
+// installation names (versionSetting.ini).
+constexpr const char* kAnalyticsPath = "/analytics.html";
 constexpr const char* kSecondSkinArchive = "skin2.zip";
 
 // The build date as "YYYY/MM/DD " from the compiler's "Mmm dd yyyy".
@@ -107,7 +107,8 @@ void CMainFrame::ShowAboutPage() {
 }
 
 QString CMainFrame::AnalyticsUrl() {
-    QString url = QString(kAnalyticsPage) + "?ver=" + kClientVersion;
+    QString url = QString::fromStdString(VersionSetting::Current().AnalyticsHost) + kAnalyticsPath +
+                  "?ver=" + kClientVersion;
     url.replace("#", "%23");
     url.replace("+", "%2B");
     return url;

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "exam/server/PlatformServer.h"
 #include "exam/window/ExamCamera.h"
 #include "exam/window/ExamStatus.h"
 #include "foundation/ClientLog.h"
@@ -33,7 +34,6 @@ ExamStartArgs g_currentExam;
 
 constexpr const char* kWindowName = "CExamWnd";
 constexpr const char* kBlankPage = "about:blank";
-constexpr const char* kPaperPreviewPage = "/UserPaperPreview.aspx";
 constexpr const char* kCameraFailedText =
     "启用摄像头失败，无法进入考试。本场考试需要启用摄像头监控功能";
 constexpr const char* kCameraFaultText =
@@ -226,11 +226,8 @@ bool CExamWnd::Navigate(const QString& url) {
     if (!browser) {
         return false;
     }
-    QString address = url;
-    if (address.contains(QLatin1String(kPaperPreviewPage))) {
-        address += QString::asprintf("&t=%d", static_cast<int>(static_cast<uint32_t>(time(nullptr))));
-    }
-    browser->NavigateUrl(address);
+    std::string address = PlatformServer::ExamPageAddress(url.toStdString(), time(nullptr));
+    browser->NavigateUrl(QString::fromStdString(address));
     return true;
 }
 

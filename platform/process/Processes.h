@@ -36,7 +36,10 @@ public:
     ChildHandle(const ChildHandle&) = delete;
     ChildHandle& operator=(const ChildHandle&) = delete;
 
-    static ChildHandle Spawn(const SpawnOptions& options);
+    // An invalid handle when the program could not be started: fork failed,
+    // or the child could not take the identity, the folder or run the
+    // program; error (when given) receives the errno of that failure.
+    static ChildHandle Spawn(const SpawnOptions& options, int* error = nullptr);
 
     bool Valid() const { return m_pid > 0; }
     pid_t Pid() const { return m_pid; }
@@ -61,10 +64,14 @@ private:
 // was killed, or ran past timeoutMs (then it is killed).
 int RunProgram(const std::vector<std::string>& argv, int timeoutMs);
 
-// The file name of the executable a process runs ("" when unknown).
+// The full path and the file name of the executable a process runs ("" when
+// unknown).
+std::string ProcessExecutablePath(pid_t pid);
 std::string ProcessExecutableName(pid_t pid);
 
 // Goes through the running processes in order and kills (SIGKILL) each one
-// whose executable file name equals one of names exactly, stopping after
-// names.size() kills. Returns the number killed. Never kills the caller.
-int TerminateProcessesByName(const std::vector<std::string>& names);
+// whose executable is exactly one of paths, stopping after paths.size()
+// kills. Returns the number killed. Never kills the caller. Matching the
+// whole path, not the file name, leaves alone programs of the same name from
+// another installation (or another test run).
+int TerminateProcessesByPath(const std::vector<std::string>& paths);

@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 extern char** environ;
@@ -40,76 +42,136 @@ ChildHandle& ChildHandle::operator=(ChildHandle&& other) noexcept {
     return *this;
 }
 
-ChildHandle ChildHandle::Spawn(const SpawnOptions& options) {
+namespace {
+
+// What the child needs, prepared before fork: between fork and exec only
+// async-signal-safe calls are allowed.
+struct ChildPlan {
+    std::vector<char*> args;
+    std::vector<char*> envp;
+    char* const* environment = nullptr;
+    bool changeUser = false;
+};
+
+ChildPlan PlanChild(const SpawnOptions& options) {
+    ChildPlan plan;
+    for (const auto& a : options.argv) {
+        plan.args.push_back(const_cast<char*>(a.c_str()));
+    }
+    plan.args.push_back(nullptr);
+    for (const auto& e : options.environment) {
+        plan.envp.push_back(const_cast<char*>(e.c_str()));
+    }
+    plan.envp.push_back(nullptr);
+    plan.environment = options.replaceEnvironment ? plan.envp.data() : environ;
+    plan.changeUser = options.user.set &&
+                      (options.user.uid != geteuid() || options.user.gid != getegid());
+    return plan;
+}
+
+// In the child: reports errno through the error pipe and ends.
+[[noreturn]] void FailChild(int errorPipe, int code) {
+    int error = errno;
+    [[maybe_unused]] ssize_t wrote = write(errorPipe, &error, sizeof(error));
+    _exit(code);
+}
+
+// In the child, after fork: default signal handling, the requested session,
+// streams, identity and folder, then the program. Never returns.
+[[noreturn]] void RunChild(const SpawnOptions& options, const ChildPlan& plan, int errorPipe) {
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int s = 1; s < NSIG; ++s) {
+        if (s != SIGKILL && s != SIGSTOP) {
+            sigaction(s, &byDefault, nullptr);
+        }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    pthread_sigmask(SIG_SETMASK, &none, nullptr);
+    if (options.newSession) {
+        setsid();
+    }
+    if (options.nullStdio) {
+        int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            if (null > 2) {
+                close(null);
+            }
+        }
+    }
+    if (plan.changeUser &&
+        (setgroups(options.user.groups.size(), options.user.groups.data()) != 0 ||
+         setgid(options.user.gid) != 0 || setuid(options.user.uid) != 0)) {
+        FailChild(errorPipe, 126);
+    }
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
+        FailChild(errorPipe, 126);
+    }
+    execve(plan.args[0], plan.args.data(), plan.environment);
+    FailChild(errorPipe, 127);
+}
+
+// In the parent: the errno the child reported before it could run the
+// program, or 0 once exec closed the pipe.
+int ReadChildError(int errorPipe) {
+    int error = 0;
+    for (;;) {
+        ssize_t got = read(errorPipe, &error, sizeof(error));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        return got == static_cast<ssize_t>(sizeof(error)) ? error : 0;
+    }
+}
+
+}  // namespace
+
+ChildHandle ChildHandle::Spawn(const SpawnOptions& options, int* error) {
     ChildHandle handle;
+    int ignored = 0;
+    int& failure = error ? *error : ignored;
+    failure = 0;
     if (options.argv.empty()) {
+        failure = EINVAL;
         return handle;
     }
-    // Everything the child needs is prepared before fork: between fork and
-    // exec only async-signal-safe calls are allowed.
-    std::vector<char*> args;
-    for (const auto& a : options.argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
+    const ChildPlan plan = PlanChild(options);
+    // Closed by a successful exec; a failing child writes its errno first.
+    int errorPipe[2];
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) {
+        failure = errno;
+        return handle;
     }
-    args.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const auto& e : options.environment) {
-        envp.push_back(const_cast<char*>(e.c_str()));
-    }
-    envp.push_back(nullptr);
-    char* const* environment = options.replaceEnvironment ? envp.data() : environ;
-    const bool changeUser = options.user.set && (options.user.uid != geteuid() ||
-                                                 options.user.gid != getegid());
     sigset_t all;
     sigfillset(&all);
     sigset_t previous;
     pthread_sigmask(SIG_SETMASK, &all, &previous);
-
     pid_t pid = fork();
     if (pid == 0) {
-        // The new program starts with default signal handling and mask.
-        struct sigaction byDefault{};
-        byDefault.sa_handler = SIG_DFL;
-        for (int s = 1; s < NSIG; ++s) {
-            if (s != SIGKILL && s != SIGSTOP) {
-                sigaction(s, &byDefault, nullptr);
-            }
-        }
-        sigset_t none;
-        sigemptyset(&none);
-        pthread_sigmask(SIG_SETMASK, &none, nullptr);
-        if (options.newSession) {
-            setsid();
-        }
-        if (options.nullStdio) {
-            int null = open("/dev/null", O_RDWR);
-            if (null >= 0) {
-                dup2(null, 0);
-                dup2(null, 1);
-                dup2(null, 2);
-                if (null > 2) {
-                    close(null);
-                }
-            }
-        }
-        if (changeUser) {
-            if (setgroups(options.user.groups.size(), options.user.groups.data()) != 0 ||
-                setgid(options.user.gid) != 0 || setuid(options.user.uid) != 0) {
-                _exit(126);
-            }
-        }
-        if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
-            _exit(126);
-        }
-        execve(args[0], args.data(), environment);
-        _exit(127);
+        close(errorPipe[0]);
+        RunChild(options, plan, errorPipe[1]);
     }
+    const int forkError = errno;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    close(errorPipe[1]);
     if (pid < 0) {
+        close(errorPipe[0]);
+        failure = forkError;
         return handle;
     }
+    failure = ReadChildError(errorPipe[0]);
+    close(errorPipe[0]);
     handle.m_pid = pid;
     handle.m_pidfd = OpenPidfd(pid);
+    if (failure != 0) {
+        // The program never ran: collect the child and report no process.
+        handle.Wait(-1);
+        return ChildHandle();
+    }
     return handle;
 }
 
@@ -206,7 +268,7 @@ int RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ProcessExecutableName(pid_t pid) {
+std::string ProcessExecutablePath(pid_t pid) {
     char link[64];
     snprintf(link, sizeof(link), "/proc/%d/exe", static_cast<int>(pid));
     char target[PATH_MAX];
@@ -215,16 +277,22 @@ std::string ProcessExecutableName(pid_t pid) {
         return {};
     }
     std::string path(target, static_cast<size_t>(length));
-    constexpr const char* kDeleted = " (deleted)";
-    if (path.size() > strlen(kDeleted) && path.ends_with(kDeleted)) {
-        path.resize(path.size() - strlen(kDeleted));
+    // A program replaced on disk while it runs (an update) is still itself.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (path.size() > kDeleted.size() && path.ends_with(kDeleted)) {
+        path.resize(path.size() - kDeleted.size());
     }
+    return path;
+}
+
+std::string ProcessExecutableName(pid_t pid) {
+    std::string path = ProcessExecutablePath(pid);
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int TerminateProcessesByName(const std::vector<std::string>& names) {
-    if (names.empty()) {
+int TerminateProcessesByPath(const std::vector<std::string>& paths) {
+    if (paths.empty()) {
         return 0;
     }
     DIR* proc = opendir("/proc");
@@ -239,13 +307,10 @@ int TerminateProcessesByName(const std::vector<std::string>& names) {
         if (pid <= 0 || *end != '\0' || pid == self) {
             continue;
         }
-        const std::string name = ProcessExecutableName(static_cast<pid_t>(pid));
-        bool listed = false;
-        for (const auto& n : names) {
-            listed = listed || n == name;
-        }
+        const std::string path = ProcessExecutablePath(static_cast<pid_t>(pid));
+        const bool listed = std::find(paths.begin(), paths.end(), path) != paths.end();
         if (listed && kill(static_cast<pid_t>(pid), SIGKILL) == 0) {
-            if (++killed == static_cast<int>(names.size())) {
+            if (++killed == static_cast<int>(paths.size())) {
                 break;
             }
         }

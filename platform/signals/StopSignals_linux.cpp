@@ -5,6 +5,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <initializer_list>
+
 namespace {
 
 sigset_t StopSet() {
@@ -14,6 +16,10 @@ sigset_t StopSet() {
     sigaddset(&set, SIGTERM);
     return set;
 }
+
+volatile std::sig_atomic_t g_stopFlag = 0;
+
+void OnStopSignal(int) { g_stopFlag = 1; }
 
 }  // namespace
 
@@ -34,6 +40,27 @@ int ReadStopSignal(int descriptor) {
         return 0;
     }
     return static_cast<int>(info.ssi_signo);
+}
+
+void CloseStopSignalDescriptor(int descriptor) {
+    if (descriptor >= 0) {
+        close(descriptor);
+    }
+}
+
+bool IsInterruptSignal(int signo) {
+    return signo == SIGINT;
+}
+
+const volatile std::sig_atomic_t& CatchStopSignalsAsFlag() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: the wait has to return
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(signo, &action, nullptr);
+    }
+    return g_stopFlag;
 }
 
 int WaitForStopSignal() {

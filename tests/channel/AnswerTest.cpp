@@ -29,15 +29,6 @@ TEST(Answer, CallbackNamesCannotInjectScript) {
     EXPECT_EQ(BuildAnswer(0, true, "ok", "1", "a=b;c").rfind("abc(", 0), 0u);
 }
 
-TEST(Answer, PercentDecodeKeepsWhatIsNotAnEscape) {
-    EXPECT_EQ(PercentDecode("%2E%2e+x"), ".. x");
-    EXPECT_EQ(PercentDecode("%252E"), "%2E");
-    EXPECT_EQ(PercentDecode("100%"), "100%");
-    EXPECT_EQ(PercentDecode("%4"), "%4");
-    EXPECT_EQ(PercentDecode("%zz%4g"), "%zz%4g");
-    EXPECT_EQ(PercentDecode(std::string("%00a", 4)), std::string("\0a", 2));
-}
-
 TEST(Answer, MessagesInALegacyCodePageReachThePageIntact) {
     SetAnsiCodePage("GBK");
     // "考试" in GBK

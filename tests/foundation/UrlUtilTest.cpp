@@ -69,4 +69,29 @@ TEST(UrlUtil, SplitHostPortPathFallsBackOnBadPortsAndFailsWithoutAHost) {
     EXPECT_EQ(SplitOf("/only/path").result, -1);
 }
 
+TEST(UrlUtil, QueryEscapeWithPlusKeepsOnlyTheSafeSet) {
+    EXPECT_EQ(UrlEncodeQuery("aZ09_-.,:|", QuerySpace::kPlus), "aZ09_-.,:|");
+    EXPECT_EQ(UrlEncodeQuery("a b", QuerySpace::kPlus), "a+b");
+    EXPECT_EQ(UrlEncodeQuery("[{\"k\":\"v\"}]", QuerySpace::kPlus), "%5B%7B%22k%22:%22v%22%7D%5D");
+    EXPECT_EQ(UrlEncodeQuery("\xE4\xB8\xAD+/%", QuerySpace::kPlus), "%E4%B8%AD%2B%2F%25");
+    EXPECT_EQ(UrlEncodeQuery(std::string(1, '\0'), QuerySpace::kPlus), "%00");
+}
+
+TEST(UrlUtil, PercentDecodeStylesDifferOnlyOnBrokenEscapes) {
+    for (PercentStyle style : {PercentStyle::kLenient, PercentStyle::kRequestPath, PercentStyle::kFormValue}) {
+        EXPECT_EQ(PercentDecode("%2E%2e+x%E4%B8%AD", style), ".. x\xE4\xB8\xAD");
+        EXPECT_EQ(PercentDecode("%252E", style), "%2E");
+        EXPECT_EQ(PercentDecode(std::string("%00a", 4), style), std::string("\0a", 2));
+    }
+    EXPECT_EQ(PercentDecode("100%"), "100%");
+    EXPECT_EQ(PercentDecode("%4"), "%4");
+    EXPECT_EQ(PercentDecode("%zz%4g"), "%zz%4g");
+    EXPECT_EQ(PercentDecode("100%", PercentStyle::kRequestPath), "100");
+    EXPECT_EQ(PercentDecode("a%4", PercentStyle::kFormValue), "a4");
+    EXPECT_EQ(PercentDecode("%zz", PercentStyle::kRequestPath), "%zz");
+    EXPECT_EQ(PercentDecode("%zz", PercentStyle::kFormValue), "zz");
+    EXPECT_EQ(PercentDecode("%4g/", PercentStyle::kRequestPath), "@/");
+    EXPECT_EQ(PercentDecode("%4g/", PercentStyle::kFormValue), "@/");
+}
+
 }  // namespace

@@ -68,14 +68,6 @@ TEST(HttpClientRequest, OnlyGetSerializes) {
     EXPECT_TRUE(out.empty());
 }
 
-TEST(HttpClientRequest, EscapeParamKeepsOnlyTheSafeSet) {
-    EXPECT_EQ(EscapeParam("aZ09_-.,:|"), "aZ09_-.,:|");
-    EXPECT_EQ(EscapeParam("a b"), "a+b");
-    EXPECT_EQ(EscapeParam("[{\"k\":\"v\"}]"), "%5B%7B%22k%22:%22v%22%7D%5D");
-    EXPECT_EQ(EscapeParam("\xE4\xB8\xAD+/%"), "%E4%B8%AD%2B%2F%25");
-    EXPECT_EQ(EscapeParam(std::string(1, '\0')), "%00");
-}
-
 TEST(HttpClientResponse, FindRawHeaderIsCaseSensitive) {
     const std::string raw =
         "HTTP/1.1 200 OK\r\nContent-Length:   12 \r\ncontent-type: text/plain\r\nX-Empty:\r\n\r\n";

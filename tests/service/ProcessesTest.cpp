@@ -1,5 +1,7 @@
 // Starting, waiting for and ending programs by name, on real processes.
 #include <gtest/gtest.h>
+
+#include <cerrno>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/wait.h>
@@ -23,45 +25,37 @@ ChildHandle StartSleeper(const std::string& program) {
 
 }  // namespace
 
-TEST(Processes, EndingByNameMatchesExactlyAndStopsAfterOneKillPerName) {
+TEST(Processes, EndingByPathMatchesExactlyAndStopsAfterOneKillPerPath) {
     TempDir dir;
-    // Names unique to this test run, so that nothing else is hit.
-    const std::string name = "qv-victim-" + std::to_string(getpid());
+    TempDir elsewhere;
+    const std::string name = "qv-victim";
     fs::copy_file("/bin/sleep", dir.file(name));
     fs::copy_file("/bin/sleep", dir.file(name + "x"));
-    fs::copy_file("/bin/sleep", dir.file("QV-VICTIM-" + std::to_string(getpid())));
+    fs::copy_file("/bin/sleep", elsewhere.file(name));
 
+    // Spawn returns once the program runs, so the scan sees its image.
     ChildHandle first = StartSleeper(dir.file(name));
     ChildHandle second = StartSleeper(dir.file(name));
     ChildHandle longer = StartSleeper(dir.file(name + "x"));
-    ChildHandle upper = StartSleeper(dir.file("QV-VICTIM-" + std::to_string(getpid())));
-    ASSERT_TRUE(first.Valid() && second.Valid() && longer.Valid() && upper.Valid());
-    // Each must have replaced its image before the scan looks at it.
-    constexpr int kExecChecks = 5000;
-    for (ChildHandle* child : {&first, &second, &longer, &upper}) {
-        for (int check = 0; check < kExecChecks; ++check) {
-            const std::string current = ProcessExecutableName(child->Pid());
-            if (!current.empty() && current != "service_unit_tests") {
-                break;
-            }
-            usleep(1000);
-        }
-    }
+    ChildHandle sameName = StartSleeper(elsewhere.file(name));
+    ASSERT_TRUE(first.Valid() && second.Valid() && longer.Valid() && sameName.Valid());
+    EXPECT_EQ(ProcessExecutableName(first.Pid()), name);
+    EXPECT_EQ(ProcessExecutablePath(first.Pid()), dir.file(name));
 
-    EXPECT_EQ(TerminateProcessesByName({name}), 1);
+    EXPECT_EQ(TerminateProcessesByPath({dir.file(name)}), 1);
     const bool firstEnded = first.Wait(5000);
     const bool secondEnded = second.Wait(firstEnded ? 200 : 5000);
     EXPECT_NE(firstEnded, secondEnded);
     EXPECT_FALSE(longer.Wait(0));
-    EXPECT_FALSE(upper.Wait(0));
 
-    EXPECT_EQ(TerminateProcessesByName({name, name + "x"}), 2);
+    EXPECT_EQ(TerminateProcessesByPath({dir.file(name), dir.file(name + "x")}), 2);
     EXPECT_TRUE((firstEnded ? second : first).Wait(5000));
     EXPECT_TRUE(longer.Wait(5000));
     EXPECT_TRUE(WIFSIGNALED(longer.Status()));
-    EXPECT_FALSE(upper.Wait(0));
-    upper.Terminate();
-    EXPECT_EQ(TerminateProcessesByName({}), 0);
+    // The program of the same name in another folder is not ours.
+    EXPECT_FALSE(sameName.Wait(0));
+    sameName.Terminate();
+    EXPECT_EQ(TerminateProcessesByPath({}), 0);
 }
 
 TEST(Processes, WaitEndsWithTheProcessOrWithTheWakeDescriptor) {
@@ -81,9 +75,15 @@ TEST(Processes, WaitEndsWithTheProcessOrWithTheWakeDescriptor) {
 
     SpawnOptions missing;
     missing.argv = {"/nonexistent/program"};
-    ChildHandle failed = ChildHandle::Spawn(missing);
-    ASSERT_TRUE(failed.Wait(5000));
-    EXPECT_EQ(WEXITSTATUS(failed.Status()), 127);
-    EXPECT_EQ(RunProgram({"/nonexistent/program"}, 5000), 127);
+    // A program that cannot run is no process at all, and says why.
+    int error = 0;
+    ChildHandle failed = ChildHandle::Spawn(missing, &error);
+    EXPECT_FALSE(failed.Valid());
+    EXPECT_EQ(error, ENOENT);
+    missing.argv = {"/bin/true"};
+    missing.workingDirectory = "/nonexistent";
+    EXPECT_FALSE(ChildHandle::Spawn(missing, &error).Valid());
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(RunProgram({"/nonexistent/program"}, 5000), -1);
     EXPECT_EQ(RunProgram({"true"}, 5000), 0);
 }

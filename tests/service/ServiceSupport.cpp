@@ -16,7 +16,7 @@
 namespace fs = std::filesystem;
 
 ServiceFolder::ServiceFolder() : clientPort(FreeLocalPort()), downloaderPort(FreeLocalPort()) {
-    fs::copy_file(QORVANE_BIN_DIR "/Qorvane", Program());
+    fs::copy_file(QORVANE_BIN_DIR "/scripted-service", Program());
     fs::copy_file(QORVANE_BIN_DIR "/session-program-standin", m_dir.file("QorvanePlatform"));
     fs::copy_file(QORVANE_BIN_DIR "/session-program-standin", m_dir.file("QorvaneService"));
     SetSessions("active 1 " + CurrentUserName() + "\nDISPLAY=:77\n");
