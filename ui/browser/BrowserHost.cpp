@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char* kEngineFlagsVariable = "QTWEBENGINE_CHROMIUM_FLAGS";
 constexpr const char* kNoSandboxFlag = "--no-sandbox";
+constexpr const char* kNoGpuFlag = "--disable-gpu";
 
 QWebEngineProfile* g_profile = nullptr;
 
@@ -42,6 +43,9 @@ void PrepareEngine() {
     if (geteuid() == 0) {
         AddEngineFlag(kNoSandboxFlag);
     }
+    // Exam and course pages need no GPU; software rendering works on every
+    // desktop, virtual machines and servers without GL included.
+    AddEngineFlag(kNoGpuFlag);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
