@@ -168,8 +168,10 @@ bool CExamWnd::EndExam() {
         KillTimer(kTopmostTimer);
         KillTimer(kCameraTimer);
         StopLockdown();
-        DestroyWindow();
+        // Ended before the window goes: tearing down its pages takes a moment,
+        // and nobody may see the window gone while the exam still runs.
         examStatus = kExamStatusEnded;
+        DestroyWindow();
     }
     m_tabs.clear();
     StopLockdown();

@@ -1,13 +1,13 @@
 #include "ui/browser/BrowserHost.h"
 
-#include <QCoreApplication>
-#include <QWebEngineDownloadRequest>
-#include <QWebEngineProfile>
+#include <QByteArray>
+#include <QLibrary>
 
 #include <unistd.h>
 
 #include "foundation/ClientLog.h"
-#include "ui/browser/WebBrowser.h"
+#include "platform/paths/ProgramDirectory.h"
+#include "ui/browser/PageEngine.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ constexpr const char* kEngineFlagsVariable = "QTWEBENGINE_CHROMIUM_FLAGS";
 constexpr const char* kNoSandboxFlag = "--no-sandbox";
 constexpr const char* kNoGpuFlag = "--disable-gpu";
 
-QWebEngineProfile* g_profile = nullptr;
+IPageEngine* g_engine = nullptr;
+bool g_loadTried = false;
 
 void AddEngineFlag(const char* flag) {
     QByteArray flags = qgetenv(kEngineFlagsVariable);
@@ -29,12 +30,6 @@ void AddEngineFlag(const char* flag) {
     qputenv(kEngineFlagsVariable, flags);
 }
 
-void RefuseDownload(QWebEngineDownloadRequest* download) {
-    LOG_INFO("download refused: %s", download->url().toString().toUtf8().constData());
-    CWebBrowserUI::NotifyDownload(download->page());
-    download->cancel();
-}
-
 }  // namespace
 
 namespace BrowserHost {
@@ -46,20 +41,26 @@ void PrepareEngine() {
     // Exam and course pages need no GPU; software rendering works on every
     // desktop, virtual machines and servers without GL included.
     AddEngineFlag(kNoGpuFlag);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-QWebEngineProfile* Profile() {
-    if (!g_profile) {
-        // Off the record: nothing of an exam stays on disk after the client ends.
-        g_profile = new QWebEngineProfile(qApp);
-        QObject::connect(g_profile, &QWebEngineProfile::downloadRequested, g_profile,
-                         &RefuseDownload);
-        LOG_INFO("web engine started");
+IPageEngine* Engine() {
+    if (g_engine || g_loadTried) {
+        return g_engine;
     }
-    return g_profile;
+    g_loadTried = true;
+    std::string path = ProgramDirectory() + kPageEngineModule;
+    // Never unloaded: views and the profile live until the process ends.
+    auto* module = new QLibrary(QString::fromStdString(path));
+    auto entry = reinterpret_cast<PageEngineEntry>(module->resolve(kPageEngineEntry));
+    if (!entry) {
+        LOG_ERROR("web engine not loaded: %s", module->errorString().toUtf8().constData());
+        return nullptr;
+    }
+    g_engine = entry();
+    LOG_INFO("web engine started");
+    return g_engine;
 }
 
-bool Started() { return g_profile != nullptr; }
+bool Started() { return g_engine != nullptr; }
 
 }  // namespace BrowserHost

@@ -1,21 +1,22 @@
 #pragma once
 
-class QWebEngineProfile;
+class IPageEngine;
 
-// The embedded web engine of the client, started only when the first page is
-// shown: a client that idles in the tray runs no browser processes.
+// The embedded web engine of the client, loaded only when the first page is
+// shown: a client that idles in the tray runs no browser processes and holds
+// neither the engine nor a graphics stack.
 namespace BrowserHost {
 
 // Before the application object exists: engine switches (no sandbox when
-// running as root, where the engine's sandbox cannot start) and the shared
-// graphics contexts the engine needs.
+// running as root, where the engine's sandbox cannot start; software
+// rendering).
 void PrepareEngine();
 
-// The one profile of every embedded page, created on first use (GUI thread).
-// Every download asked for in it is refused.
-QWebEngineProfile* Profile();
+// The engine, loaded on first use (GUI thread); null when its module is
+// missing or broken (logged once).
+IPageEngine* Engine();
 
-// Whether Profile() has been called, for the idle client's checks.
+// Whether the engine has been loaded, for the idle client's checks.
 bool Started();
 
 }  // namespace BrowserHost

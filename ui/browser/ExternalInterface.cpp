@@ -1,8 +1,5 @@
 #include "ui/browser/ExternalInterface.h"
 
-#include <QFile>
-
-#include "foundation/ClientLog.h"
 
 namespace {
 
@@ -71,16 +68,4 @@ void IExternalInterface::InvokeId(int id) {
 
 void IExternalInterface::Invoke(const QString& name) { InvokeId(GetIDsOfNames(name)); }
 
-QString IExternalInterface::BootstrapScript() {
-    static const QString script = [] {
-        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-        QString client;
-        if (file.open(QIODevice::ReadOnly)) {
-            client = QString::fromUtf8(file.readAll());
-        } else {
-            LOG_ERROR("web channel client script missing");
-        }
-        return client + "\n" + QString::fromUtf8(kProxyScript);
-    }();
-    return script;
-}
+QString IExternalInterface::BootstrapScript() { return QString::fromUtf8(kProxyScript); }

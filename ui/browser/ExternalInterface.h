@@ -29,7 +29,8 @@ public:
     void InvokeId(int id);
 
     // The script run in every page with window.external before the page's own
-    // scripts: the channel client and the proxy that answers every name.
+    // scripts (after the web channel's client): the proxy that answers every
+    // name.
     static QString BootstrapScript();
 
     // Called by pages through the channel.

@@ -4,14 +4,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebChannel>
-#include <QWebEngineNewWindowRequest>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 
 #include <future>
 #include <memory>
@@ -25,30 +17,8 @@
 
 namespace {
 
-constexpr const char* kExternalScriptName = "qorvane-external";
 constexpr const char* kExternalObjectName = "external";
-// The page property that leads from a page back to its control.
-constexpr const char* kOwnerProperty = "qorvaneBrowser";
-
-// The page of one control: navigation questions go to the control's handler.
-class CHostPage : public QWebEnginePage {
-public:
-    CHostPage(QWebEngineProfile* profile, CWebBrowserUI* owner)
-        : QWebEnginePage(profile, owner), m_owner(owner) {}
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (!isMainFrame || !m_owner || !m_owner->EventHandler()) {
-            return true;
-        }
-        bool cancel = false;
-        m_owner->EventHandler()->BeforeNavigate2(url.toString(), cancel);
-        return !cancel;
-    }
-
-private:
-    QPointer<CWebBrowserUI> m_owner;
-};
+constexpr int kNormalTermination = 0;
 
 }  // namespace
 
@@ -58,87 +28,92 @@ CWebBrowserUI::CWebBrowserUI(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(0);
 }
 
-CWebBrowserUI::~CWebBrowserUI() = default;
+CWebBrowserUI::~CWebBrowserUI() {
+    // The view reports to this object: it goes first.
+    delete m_viewWidget.data();
+}
 
 void CWebBrowserUI::SetWebBrowserEventHandler(CWebBrowserEventHandler* handler) {
     m_handler = handler;
 }
 
-void CWebBrowserUI::EnsureView() {
-    if (m_view) {
-        return;
+bool CWebBrowserUI::EnsureView() {
+    if (m_viewWidget) {
+        return true;
     }
-    m_view = new QWebEngineView(this);
-    m_view->setContextMenuPolicy(Qt::NoContextMenu);
-    auto* page = new CHostPage(BrowserHost::Profile(), this);
-    page->setProperty(kOwnerProperty, QVariant::fromValue(static_cast<QObject*>(this)));
-    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    IPageEngine* engine = BrowserHost::Engine();
+    if (!engine) {
+        return false;
+    }
+    PageOptions options;
     if (m_handler && m_handler->GetExternal()) {
-        m_externalOffered = true;
-        auto* channel = new QWebChannel(page);
-        channel->registerObject(QString::fromLatin1(kExternalObjectName),
-                                &IExternalInterface::Instance());
-        page->setWebChannel(channel, QWebEngineScript::MainWorld);
-        QWebEngineScript script;
-        script.setName(QString::fromLatin1(kExternalScriptName));
-        script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-        script.setWorldId(QWebEngineScript::MainWorld);
-        script.setRunsOnSubFrames(true);
-        script.setSourceCode(IExternalInterface::BootstrapScript());
-        page->scripts().insert(script);
+        options.external = &IExternalInterface::Instance();
+        options.externalName = QString::fromLatin1(kExternalObjectName);
+        options.externalScript = IExternalInterface::BootstrapScript();
     }
-    connect(page, &QWebEnginePage::newWindowRequested, this,
-            [this](QWebEngineNewWindowRequest& request) {
-                bool cancel = true;  // a page never gets a window of its own
-                if (m_handler) {
-                    m_handler->NewWindow3(request.requestedUrl().toString(), cancel);
-                }
-            });
-    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { OnCloseRequested(); });
-    connect(page, &QWebEnginePage::renderProcessPidChanged, this,
-            [this](qint64 pid) { m_rendererPid = pid; });
-    connect(page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
-                OnRendererGone(static_cast<int>(status), exitCode);
-            });
-    connect(page, &QWebEnginePage::titleChanged, this, &CWebBrowserUI::titleChanged);
-    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        if (m_handler) {
-            m_handler->NavigateComplete2(CurrentUrl(), ok);
-        }
-        emit loadFinished(ok);
-    });
-    m_view->setPage(page);
-    layout()->addWidget(m_view);
-    setFocusProxy(m_view);
+    m_view = engine->CreateView(this, this, options);
+    m_viewWidget = m_view->Widget();
+    layout()->addWidget(m_viewWidget);
+    setFocusProxy(m_viewWidget);
+    return true;
 }
 
 void CWebBrowserUI::NavigateUrl(const QString& url) {
-    EnsureView();
-    m_view->setUrl(QUrl(url));
+    if (EnsureView()) {
+        m_view->Load(QUrl(url));
+    }
 }
 
-QString CWebBrowserUI::CurrentUrl() const { return m_view ? m_view->url().toString() : QString(); }
+QString CWebBrowserUI::CurrentUrl() const {
+    return m_viewWidget ? m_view->Url().toString() : QString();
+}
 
-QString CWebBrowserUI::Title() const { return m_view ? m_view->title() : QString(); }
+QString CWebBrowserUI::Title() const { return m_viewWidget ? m_view->Title() : QString(); }
 
-void CWebBrowserUI::OnRendererGone(int status, int exitCode) {
-    if (status == QWebEnginePage::NormalTerminationStatus) {
+bool CWebBrowserUI::AcceptNavigation(const QUrl& url, bool mainFrame) {
+    if (!mainFrame || !m_handler) {
+        return true;
+    }
+    bool cancel = false;
+    m_handler->BeforeNavigate2(url.toString(), cancel);
+    return !cancel;
+}
+
+void CWebBrowserUI::NewWindowRequested(const QUrl& url) {
+    bool cancel = true;  // a page never gets a window of its own
+    if (m_handler) {
+        m_handler->NewWindow3(url.toString(), cancel);
+    }
+}
+
+void CWebBrowserUI::LoadFinished(bool ok) {
+    if (m_handler) {
+        m_handler->NavigateComplete2(CurrentUrl(), ok);
+    }
+    emit loadFinished(ok);
+}
+
+void CWebBrowserUI::DownloadRefused(const QUrl& url) {
+    LOG_INFO("download refused: %s", url.toString().toUtf8().constData());
+    bool cancel = true;
+    OnDownload(cancel);
+}
+
+void CWebBrowserUI::RendererGone(int status, int exitCode) {
+    if (status == kNormalTermination) {
         return;
     }
     LOG_ERROR("page renderer ended (status %d, code %d): %s", status, exitCode,
               CurrentUrl().toUtf8().constData());
-    m_rendererPid = 0;
     if (m_handler) {
         m_handler->RendererGone(exitCode);
     }
     // The learner keeps a usable page: load it again in a fresh renderer.
-    if (m_view && m_rendererRestarts < kMaxRendererRestarts) {
+    if (m_viewWidget && m_rendererRestarts < kMaxRendererRestarts) {
         ++m_rendererRestarts;
-        QPointer<QWebEngineView> view(m_view);
-        QTimer::singleShot(0, this, [view] {
-            if (view) {
-                view->reload();
+        QTimer::singleShot(0, this, [this] {
+            if (m_viewWidget) {
+                m_view->Reload();
             }
         });
     }
@@ -146,19 +121,13 @@ void CWebBrowserUI::OnRendererGone(int status, int exitCode) {
 
 void CWebBrowserUI::CallPageFunction(const QString& name, const QVariantList& args,
                                      std::function<void(const QVariant&)> done) {
-    if (!m_view) {
+    if (!m_viewWidget) {
         if (done) {
             done(QVariant());
         }
         return;
     }
-    const QString script = BuildPageCall(name, args);
-    if (done) {
-        m_view->page()->runJavaScript(script, QWebEngineScript::MainWorld,
-                                      [done](const QVariant& result) { done(result); });
-    } else {
-        m_view->page()->runJavaScript(script, QWebEngineScript::MainWorld);
-    }
+    m_view->RunScript(BuildPageCall(name, args), std::move(done));
 }
 
 QVariant CWebBrowserUI::CallPageFunctionAndWait(std::function<CWebBrowserUI*()> browser,
@@ -205,17 +174,6 @@ QVariant CWebBrowserUI::CallPageFunctionAndWait(std::function<CWebBrowserUI*()> 
         return QVariant();
     }
     return future.get();
-}
-
-void CWebBrowserUI::NotifyDownload(QWebEnginePage* page) {
-    if (!page) {
-        return;
-    }
-    auto* control = qobject_cast<CWebBrowserUI*>(page->property(kOwnerProperty).value<QObject*>());
-    if (control) {
-        bool cancel = true;
-        control->OnDownload(cancel);
-    }
 }
 
 CMyWebBrowserEventHandler* CMyWebBrowser::MyHandler() const {

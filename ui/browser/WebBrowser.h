@@ -7,15 +7,15 @@
 
 #include <functional>
 
-class QWebEngineView;
-class QWebEnginePage;
+#include "ui/browser/PageEngine.h"
+
 class CWebBrowserEventHandler;
 class CMyWebBrowserEventHandler;
 
 // One embedded page: a widget that windows put into their layouts. It gives
 // every page the host's answers (no context menu, no downloads) and reports
 // the page's questions to the attached handler. GUI thread only.
-class CWebBrowserUI : public QWidget {
+class CWebBrowserUI : public QWidget, private IPageViewEvents {
     Q_OBJECT
 public:
     // A page whose renderer keeps dying is not reloaded again and again.
@@ -44,12 +44,6 @@ public:
     static QVariant CallPageFunctionAndWait(std::function<CWebBrowserUI*()> browser,
                                             const QString& name, const QVariantList& args);
 
-    // The renderer's process id, 0 before the first page.
-    qint64 RendererPid() const { return m_rendererPid; }
-
-    // A download was asked for in this page (by the profile).
-    static void NotifyDownload(QWebEnginePage* page);
-
 signals:
     void titleChanged(const QString& title);
     void loadFinished(bool ok);
@@ -62,13 +56,19 @@ protected:
     CWebBrowserEventHandler* m_handler = nullptr;
 
 private:
-    void EnsureView();
-    void OnRendererGone(int status, int exitCode);
+    bool EnsureView();
+    // The page's events.
+    bool AcceptNavigation(const QUrl& url, bool mainFrame) override;
+    void NewWindowRequested(const QUrl& url) override;
+    void CloseRequested() override { OnCloseRequested(); }
+    void RendererGone(int status, int exitCode) override;
+    void TitleChanged(const QString& title) override { emit titleChanged(title); }
+    void LoadFinished(bool ok) override;
+    void DownloadRefused(const QUrl& url) override;
 
-    QWebEngineView* m_view = nullptr;
-    qint64 m_rendererPid = 0;
+    IPageView* m_view = nullptr;
+    QPointer<QWidget> m_viewWidget;
     int m_rendererRestarts = 0;
-    bool m_externalOffered = false;
 };
 
 // The browser control of the exam window's tabs: it routes the download
