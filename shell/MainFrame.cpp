@@ -7,10 +7,12 @@
 #include <QLabel>
 #include <QLocale>
 #include <QStackedWidget>
+#include <QVBoxLayout>
 
 #include <iterator>
 
 #include "channel/Answer.h"
+#include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "shell/AboutWnd.h"
 #include "shell/config/StringTable.h"
@@ -18,6 +20,7 @@
 #include "ui/MenuWnd.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
+#include "ui/browser/WebBrowser.h"
 
 namespace {
 
@@ -85,11 +88,24 @@ void CMainFrame::InitAfterCreate() {
     if (auto* version = FindControl<QLabel>("LabelVersion")) {
         version->setText(VersionText());
     }
-    if (VersionSetting::Current().Internet) {
-        if (QWidget* web = FindControl("AxWbContent")) {
-            web->setProperty("navigateUrl", AnalyticsUrl());
-        }
+}
+
+void CMainFrame::ShowAboutPage() {
+    // The page loads when the tab is first shown: an idle client in the tray
+    // starts no browser.
+    if (!VersionSetting::Current().Internet) {
+        return;
     }
+    QWidget* area = FindControl("AxWbContent");
+    if (!area || area->findChild<CWebBrowserUI*>()) {
+        return;
+    }
+    auto* layout = area->layout() ? area->layout() : new QVBoxLayout(area);
+    layout->setContentsMargins(1, 1, 1, 1);
+    auto* browser = new CWebBrowserUI(area);
+    browser->setObjectName("about_browser");
+    layout->addWidget(browser);
+    browser->NavigateUrl(AnalyticsUrl());
 }
 
 QString CMainFrame::AnalyticsUrl() {
@@ -135,6 +151,7 @@ void CMainFrame::ClickNotify(const QString& name) {
     }
     if (name == "about") {
         SelectTab(kTabAbout);  // the current page stays as it was
+        ShowAboutPage();
     } else if (name == "btn_close") {
         MinimizeToTray();
     } else if (name == "btn_min") {
@@ -231,6 +248,8 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_MENU_COMMAND:
             OnMenuCommand(static_cast<MenuCommand>(wParam));
             return 0;
+        case WM_START_EXAM:
+            return HandleStartExamMessage(lParam);
         case WM_CONFIRM_DELETE:
             if (m_courseHooks.confirmDelete) {
                 m_courseHooks.confirmDelete(wParam);

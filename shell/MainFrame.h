@@ -70,6 +70,7 @@ protected:
 
 private:
     void SelectTab(Tab tab);
+    void ShowAboutPage();
     void RemoveTrayIcon();
     void RestoreFromTray();
     void OnMenuCommand(MenuCommand command);
