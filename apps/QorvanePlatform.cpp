@@ -2,4 +2,6 @@
 
 #include "shell/ClientApp.h"
 
-int main(int argc, char** argv) { return RunClient(argc, argv); }
+int main(int argc, char** argv) {
+    return RunClient(argc, argv);
+}

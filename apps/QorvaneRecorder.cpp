@@ -1,3 +1,5 @@
 #include "recorder/RecorderControl.h"
 
-int main(int argc, char** argv) { return RunRecorder(argc, argv); }
+int main(int argc, char** argv) {
+    return RunRecorder(argc, argv);
+}

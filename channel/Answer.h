@@ -8,7 +8,6 @@
 
 constexpr const char* kDefaultCallback = "callback";
 
-
 // The callback name is written into a script the page runs, so only the
 // characters of a script identifier or a dotted/indexed path may pass:
 // ASCII letters, digits, "_", "$", ".", "[" and "]". Empty becomes "callback".

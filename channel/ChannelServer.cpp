@@ -24,7 +24,9 @@ CChannelSever& CChannelSever::Instance() {
     return server;
 }
 
-CChannelSever::~CChannelSever() { Shutdown(); }
+CChannelSever::~CChannelSever() {
+    Shutdown();
+}
 
 uint32_t CChannelSever::StartChannel(const std::string& ip, int port) {
     uint32_t result = Start();

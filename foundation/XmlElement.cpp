@@ -20,7 +20,8 @@ bool EndsName(char c) {
 }
 
 bool DeclaresUtf8(std::string_view document) {
-    std::string head = AsciiLower(document.substr(0, kDeclarationReach + kUtf8Declaration.size() - 1));
+    std::string head =
+        AsciiLower(document.substr(0, kDeclarationReach + kUtf8Declaration.size() - 1));
     size_t at = head.find(kUtf8Declaration);
     return at != std::string::npos && at < kDeclarationReach;
 }

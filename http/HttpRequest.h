@@ -11,12 +11,12 @@
 // unanswered; the channel logs one line for all of them alike.
 enum class ReceiveStatus {
     kOk,
-    kTimedOut,     // not complete within kReceiveLimitMs
-    kPeerClosed,   // the peer closed before the request was complete
+    kTimedOut,    // not complete within kReceiveLimitMs
+    kPeerClosed,  // the peer closed before the request was complete
     kSocketError,
-    kBadMethod,    // neither GET, POST nor HEAD
-    kTooLarge,     // header block or body beyond the limits
-    kUnparsable,   // complete, but not a request
+    kBadMethod,   // neither GET, POST nor HEAD
+    kTooLarge,    // header block or body beyond the limits
+    kUnparsable,  // complete, but not a request
 };
 
 // One HTTP/1.x request: received and parsed by the channel, or built and sent
@@ -74,4 +74,3 @@ private:
     int DecodeMultipart(const std::string& text);
     int DecodeUrlEncoded(const std::string& text);
 };
-

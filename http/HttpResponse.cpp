@@ -280,8 +280,8 @@ bool ReceiveHeaderBlock(SOCKET socket, long long deadline, std::string& header) 
 bool ReceiveSizedBody(SOCKET socket, long long deadline, long long length, std::string& body) {
     char piece[CHttpResponse::kReceiveChunk];
     while (static_cast<long long>(body.size()) < length) {
-        size_t want = static_cast<size_t>(
-            std::min<long long>(CHttpResponse::kReceiveChunk, length - static_cast<long long>(body.size())));
+        size_t want = static_cast<size_t>(std::min<long long>(
+            CHttpResponse::kReceiveChunk, length - static_cast<long long>(body.size())));
         ssize_t got = ReadBefore(socket, piece, want, deadline);
         if (got < 0) {
             return false;

@@ -47,7 +47,8 @@ RequestFramer::State RequestFramer::Decide() {
         std::size_t found = std::string_view(m_bytes).substr(0, end).find(kLengthHeader);
         if (found != std::string::npos) {
             // As atoi reads it: blanks, a sign, the leading digits.
-            m_bodyLength = std::strtoll(m_bytes.c_str() + found + kLengthHeader.size(), nullptr, 10);
+            m_bodyLength =
+                std::strtoll(m_bytes.c_str() + found + kLengthHeader.size(), nullptr, 10);
         }
         if (m_bodyLength < 1) {
             return State::kComplete;

@@ -86,7 +86,8 @@ int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) 
     if (!ResolveIpv4(host, resolved)) {
         return -1;
     }
-    return ConnectTcpAddress(socket, resolved, port, timeoutMs) == ConnectOutcome::kConnected ? 0 : -1;
+    return ConnectTcpAddress(socket, resolved, port, timeoutMs) == ConnectOutcome::kConnected ? 0
+                                                                                              : -1;
 }
 
 ConnectOutcome ConnectTcpAddress(SOCKET socket, uint32_t address, int port, int timeoutMs) {

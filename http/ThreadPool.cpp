@@ -66,7 +66,9 @@ void CThreadPool::WorkerLoop(std::shared_ptr<ThreadStart> start) {
     shared->threadEvent.Set();
 }
 
-CThreadPool::~CThreadPool() { Stop(); }
+CThreadPool::~CThreadPool() {
+    Stop();
+}
 
 uint32_t CThreadPool::Start() {
     std::lock_guard<std::recursive_mutex> guard(m_lock);

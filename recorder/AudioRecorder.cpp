@@ -1,7 +1,7 @@
 #include "recorder/AudioRecorder.h"
 
-#include <cstring>
 #include <strings.h>
+#include <cstring>
 
 #include "foundation/CLog.h"
 
@@ -130,7 +130,9 @@ void AudioRecorder::OnBuffer(WaveBuffer* buffer) {
     m_device.AddBuffer(buffer);
 }
 
-void AudioRecorder::ReleaseBuffers() { m_buffers.clear(); }
+void AudioRecorder::ReleaseBuffers() {
+    m_buffers.clear();
+}
 
 void AudioRecorder::CloseOutput() {
     if (m_isMp3) {
@@ -151,7 +153,8 @@ void AudioRecorder::StopRecording() {
     m_device.Close();
     ReleaseBuffers();
     CloseOutput();
-    REC_DEBUG("recording stopped, %llu buffers", static_cast<unsigned long long>(m_buffersCaptured.load()));
+    REC_DEBUG("recording stopped, %llu buffers",
+              static_cast<unsigned long long>(m_buffersCaptured.load()));
 }
 
 int AudioRecorder::StartPlayback(const std::string& path) {

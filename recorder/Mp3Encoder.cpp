@@ -6,7 +6,9 @@ namespace {
 
 // The encoder's worst case for one call: 1.25 bytes per sample frame plus
 // 7200 bytes.
-size_t OutputBufferSize(size_t frames) { return frames + frames / 4 + 7200; }
+size_t OutputBufferSize(size_t frames) {
+    return frames + frames / 4 + 7200;
+}
 
 // A tag frame is one MP3 frame: at most 2881 bytes at the highest bitrates.
 constexpr size_t kMaxTagFrameSize = 2881;
@@ -30,7 +32,8 @@ BeConfig MakeBeConfig(const WaveFormat& capture) {
 LameSettings ToLameSettings(const BeConfig& config) {
     LameSettings settings;
     settings.inSampleRate = static_cast<int>(config.dwSampleRate);
-    settings.mode = config.nMode == BeConfig::kModeMono ? LameSettings::kMono : LameSettings::kJointStereo;
+    settings.mode =
+        config.nMode == BeConfig::kModeMono ? LameSettings::kMono : LameSettings::kJointStereo;
     settings.channels = config.nMode == BeConfig::kModeMono ? 1 : 2;
     settings.bitrateKbps = static_cast<int>(config.dwBitrate);
     settings.original = config.bOriginal;
@@ -39,7 +42,9 @@ LameSettings ToLameSettings(const BeConfig& config) {
     return settings;
 }
 
-Mp3Encoder::~Mp3Encoder() { Release(); }
+Mp3Encoder::~Mp3Encoder() {
+    Release();
+}
 
 void Mp3Encoder::Release() {
     if (m_file != nullptr) {

@@ -22,7 +22,9 @@ void PutU32(std::vector<uint8_t>& out, uint32_t value) {
     }
 }
 
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+    out.insert(out.end(), tag, tag + 4);
+}
 
 bool WriteU32At(FILE* file, long offset, uint32_t value) {
     uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
@@ -32,7 +34,9 @@ bool WriteU32At(FILE* file, long offset, uint32_t value) {
 
 }  // namespace
 
-RiffWriter::~RiffWriter() { Close(); }
+RiffWriter::~RiffWriter() {
+    Close();
+}
 
 bool RiffWriter::Open(const std::string& path, const WaveFormat& format) {
     Close();
@@ -87,8 +91,12 @@ bool RiffWriter::Close() {
     if (riffSize > kMaxChunkSize) {
         ok = false;
     }
-    ok = WriteU32At(m_file, kDataSizeOffset, static_cast<uint32_t>(std::min(m_dataSize, kMaxChunkSize))) && ok;
-    ok = WriteU32At(m_file, kRiffSizeOffset, static_cast<uint32_t>(std::min(riffSize, kMaxChunkSize))) && ok;
+    ok = WriteU32At(m_file, kDataSizeOffset,
+                    static_cast<uint32_t>(std::min(m_dataSize, kMaxChunkSize))) &&
+         ok;
+    ok = WriteU32At(m_file, kRiffSizeOffset,
+                    static_cast<uint32_t>(std::min(riffSize, kMaxChunkSize))) &&
+         ok;
     ok = fclose(m_file) == 0 && ok;
     m_file = nullptr;
     return ok;

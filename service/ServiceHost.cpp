@@ -13,9 +13,11 @@
 namespace {
 
 constexpr const char* kUsageFormat = "Program Arguments:\r\n%s%s%s";
-constexpr const char* kUsageCommandLine = "\t-commandline\t:\tLaunched direct from the command-line.\r\n";
+constexpr const char* kUsageCommandLine =
+    "\t-commandline\t:\tLaunched direct from the command-line.\r\n";
 constexpr const char* kUsageInstall = "\t-install\t:\tInstall service.\r\n";
-constexpr const char* kUsageUninstall = "\t-uninstall\t:\tUninstall service.\r\n\t-help     \t:\tCommand help.\r\n";
+constexpr const char* kUsageUninstall =
+    "\t-uninstall\t:\tUninstall service.\r\n\t-help     \t:\tCommand help.\r\n";
 
 void Print(const char* text) {
     std::fputs(text, stdout);
@@ -58,8 +60,9 @@ int ServiceHost::RunService(const char* name, int argc, char** argv) {
             return 0;
         }
         m_consoleMode = true;
-        Print("Launched from the command-line because returned error code "
-              "[ERROR_FAILED_SERVICE_CONTROLLER_CONNECT].\r\n");
+        Print(
+            "Launched from the command-line because returned error code "
+            "[ERROR_FAILED_SERVICE_CONTROLLER_CONNECT].\r\n");
         PrintUsage();
         ServiceMain();
         return 0;
@@ -92,22 +95,22 @@ std::string ServiceHost::StatusMessage(State state, int code, uint32_t checkpoin
     const std::string step = std::to_string(checkpoint);
     std::string message;
     switch (state) {
-    case State::StartPending:
-        message = "STATUS=Starting (" + step + ")\n" + hint;
-        break;
-    case State::Running:
-        message = "READY=1\nSTATUS=Running";
-        break;
-    case State::StopPending:
-        message = "STOPPING=1\nSTATUS=Stopping (" + step + ")\n" + hint;
-        break;
-    case State::Stopped:
-        message = "STATUS=Stopped";
-        break;
+        case State::StartPending:
+            message = "STATUS=Starting (" + step + ")\n" + hint;
+            break;
+        case State::Running:
+            message = "READY=1\nSTATUS=Running";
+            break;
+        case State::StopPending:
+            message = "STOPPING=1\nSTATUS=Stopping (" + step + ")\n" + hint;
+            break;
+        case State::Stopped:
+            message = "STATUS=Stopped";
+            break;
     }
     if (code != 0) {
-        message += "\nERRNO=" + std::to_string(code) + "\nEXIT_STATUS=" +
-                   std::to_string(kServiceSpecificError);
+        message += "\nERRNO=" + std::to_string(code) +
+                   "\nEXIT_STATUS=" + std::to_string(kServiceSpecificError);
     }
     return message;
 }
@@ -145,16 +148,16 @@ void ServiceHost::HandleStopSignal(int signo) {
 void ServiceHost::WaitForStop() {
     for (;;) {
         switch (m_terminateEvent->WaitWith(m_signalFd, -1)) {
-        case StopEvent::Wake::kOther:
-            if (int signo = ReadStopSignal(m_signalFd)) {
-                HandleStopSignal(signo);
-            }
-            break;
-        case StopEvent::Wake::kTimeout:
-            break;
-        case StopEvent::Wake::kEvent:
-        case StopEvent::Wake::kFailed:
-            return;
+            case StopEvent::Wake::kOther:
+                if (int signo = ReadStopSignal(m_signalFd)) {
+                    HandleStopSignal(signo);
+                }
+                break;
+            case StopEvent::Wake::kTimeout:
+                break;
+            case StopEvent::Wake::kEvent:
+            case StopEvent::Wake::kFailed:
+                return;
         }
     }
 }

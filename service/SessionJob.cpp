@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -32,7 +32,7 @@ constexpr int kClientPollMs = 2000;
 
 struct JobState {
     std::atomic<int> stopFlag{0};
-    std::string lastSessionId;  // only the client keeper writes after start
+    std::string lastSessionId;             // only the client keeper writes after start
     std::unique_ptr<StopEvent> stopEvent;  // set once stopping; new for every start
     std::unique_ptr<SessionProvider> sessions;
     std::mutex sessionsLock;
@@ -65,8 +65,8 @@ SessionProvider& Sessions() {
     JobState& job = Job();
     std::lock_guard<std::mutex> hold(job.sessionsLock);
     if (!job.sessions) {
-        job.sessions = SessionProviderFactory() ? SessionProviderFactory()()
-                                                : CreateLogindSessionProvider();
+        job.sessions =
+            SessionProviderFactory() ? SessionProviderFactory()() : CreateLogindSessionProvider();
     }
     return *job.sessions;
 }
@@ -92,14 +92,16 @@ std::string VariableName(const std::string& entry) {
 // process alone: a child reading NOTIFY_SOCKET, LISTEN_* or WATCHDOG_* would
 // take the service's notifications, sockets or watchdog for its own.
 std::vector<std::string> ServiceEnvironment() {
-    constexpr std::string_view kServiceOnly[] = {"NOTIFY_SOCKET",  "INVOCATION_ID", "JOURNAL_STREAM",
-                                                 "SYSTEMD_EXEC_PID", "LISTEN_",      "WATCHDOG_"};
+    constexpr std::string_view kServiceOnly[] = {"NOTIFY_SOCKET",  "INVOCATION_ID",
+                                                 "JOURNAL_STREAM", "SYSTEMD_EXEC_PID",
+                                                 "LISTEN_",        "WATCHDOG_"};
     std::vector<std::string> out;
     for (std::string& entry : CurrentEnvironment()) {
         const std::string name = VariableName(entry);
         bool serviceOnly = false;
         for (std::string_view word : kServiceOnly) {
-            serviceOnly = serviceOnly || (word.back() == '_' ? name.starts_with(word) : name == word);
+            serviceOnly =
+                serviceOnly || (word.back() == '_' ? name.starts_with(word) : name == word);
         }
         if (!serviceOnly) {
             out.push_back(std::move(entry));
@@ -207,15 +209,20 @@ void ClientKeeper() {
 
 }  // namespace
 
-int ClientPort() { return PortFromEnvironment("QORVANE_CLIENT_PORT", kClientPort); }
-int DownloaderPort() { return PortFromEnvironment("QORVANE_DOWNLOADER_PORT", kDownloaderPort); }
+int ClientPort() {
+    return PortFromEnvironment("QORVANE_CLIENT_PORT", kClientPort);
+}
+int DownloaderPort() {
+    return PortFromEnvironment("QORVANE_DOWNLOADER_PORT", kDownloaderPort);
+}
 
 int NotifyExitProcess(int port) {
     char url[256];
     snprintf(url, sizeof(url), kExitRequestFormat, port);
     CHttpGetClient client;
     client.Get(url, kExitRequestTimeoutMs, kExitRequestRedirects);
-    const int status = client.lastError == CHttpGetClient::kOk ? std::atoi(client.response.status.c_str()) : 0;
+    const int status =
+        client.lastError == CHttpGetClient::kOk ? std::atoi(client.response.status.c_str()) : 0;
     if (client.lastError == CHttpGetClient::kOk && status == kStatusOk) {
         return 0;
     }

@@ -2,8 +2,8 @@
 
 #include <QLabel>
 
-#include "shell/config/StringTable.h"
 #include "shell/MainFrame.h"
+#include "shell/config/StringTable.h"
 #include "ui/MessageHub.h"
 
 void CAboutWnd::InitAfterCreate() {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "exam/answers/AnswerStore.h"
+#include "exam/session/ExamSessionMethods.h"
 #include "foundation/ClientLog.h"
 #include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
@@ -17,7 +18,6 @@
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
-#include "exam/session/ExamSessionMethods.h"
 #include "shell/ClientConfig.h"
 #include "shell/MainFrame.h"
 #include "shell/config/StringTable.h"
@@ -71,7 +71,8 @@ void AnswerSessionEnd(CMainFrame* mainFrame, QSessionManager& manager) {
     LOG_INFO("WM_ENDSESSION:wParam=%d,lParam=%d", refused ? 0 : 1, 0);
     if (refused) {
         QTimer::singleShot(0, mainFrame, [mainFrame] {
-            ShowMessageBox(mainFrame, QString::fromUtf8(kShutdownRefusedNotice), MessageBoxKind::kWarning, 0);
+            ShowMessageBox(mainFrame, QString::fromUtf8(kShutdownRefusedNotice),
+                           MessageBoxKind::kWarning, 0);
         });
     }
 }
@@ -100,12 +101,12 @@ void LoadSkin(const char* argv0) {
 
 // Messages other programs send to our windows reach their handlers.
 void RouteNativeMessages() {
-    InstallWindowMessageFilter([](NativeWindow window, uint32_t message, uintptr_t wParam,
-                                  intptr_t lParam) {
-        if (WindowImplBaseNew* target = WindowImplBaseNew::FromNativeHandle(window)) {
-            target->HandleMessage(message, wParam, lParam);
-        }
-    });
+    InstallWindowMessageFilter(
+        [](NativeWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+            if (WindowImplBaseNew* target = WindowImplBaseNew::FromNativeHandle(window)) {
+                target->HandleMessage(message, wParam, lParam);
+            }
+        });
 }
 
 // Ctrl+C and termination requests end the loop.
@@ -134,8 +135,9 @@ CMainFrame* CreateMainFrame(QApplication& app) {
     // A session manager that goes away must not take the client with it.
     InstallSessionManagerErrorHandler();
     // The session manager asks before logging out or shutting down.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [mainFrame](QSessionManager& manager) { AnswerSessionEnd(mainFrame, manager); });
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &app,
+        [mainFrame](QSessionManager& manager) { AnswerSessionEnd(mainFrame, manager); });
     return mainFrame;
 }
 
@@ -159,7 +161,8 @@ int RunClient(int argc, char** argv) {
         return 0;
     }
 
-    RegisterExamSessionMethods([] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
+    RegisterExamSessionMethods(
+        [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
     if (InitClient() != 0) {
         LOG_ERROR("program init fail!\n");
         return 1;

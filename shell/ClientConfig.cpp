@@ -29,7 +29,9 @@ std::string ProgramDir() {
 
 }  // namespace
 
-const ClientPaths& GetClientPaths() { return g_paths; }
+const ClientPaths& GetClientPaths() {
+    return g_paths;
+}
 
 int ChannelPort() {
     const char* text = std::getenv(kPortOverride);

@@ -53,9 +53,13 @@ QString BuildDateText() {
 
 }  // namespace
 
-CMainFrame* CMainFrame::Instance() { return g_mainFrame; }
+CMainFrame* CMainFrame::Instance() {
+    return g_mainFrame;
+}
 
-CMainFrame::CMainFrame() { g_mainFrame = this; }
+CMainFrame::CMainFrame() {
+    g_mainFrame = this;
+}
 
 CMainFrame::~CMainFrame() {
     if (g_mainFrame == this) {
@@ -64,7 +68,9 @@ CMainFrame::~CMainFrame() {
     delete m_tray.data();
 }
 
-QString CMainFrame::VersionText() { return QString(kClientVersion) + "   " + BuildDateText(); }
+QString CMainFrame::VersionText() {
+    return QString(kClientVersion) + "   " + BuildDateText();
+}
 
 void CMainFrame::InitAfterCreate() {
     QPixmap icon = LoadImage(kTrayIconImage);
@@ -195,7 +201,9 @@ void CMainFrame::MinimizeToTray() {
     ShowWindow(false);
 }
 
-bool CMainFrame::TrayIconVisible() const { return m_tray && m_tray->isVisible(); }
+bool CMainFrame::TrayIconVisible() const {
+    return m_tray && m_tray->isVisible();
+}
 
 void CMainFrame::RemoveTrayIcon() {
     if (m_tray) {
@@ -234,8 +242,7 @@ void CMainFrame::OnMenuCommand(MenuCommand command) {
     }
 }
 
-LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                        bool& handled) {
+LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
     handled = true;
     switch (message) {
         case WM_TRAY_NOTIFY:
@@ -273,8 +280,7 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
 
 void CMainFrame::OnTimer(int id) {
     if (id == kUserCheckTimer) {
-        if (IsVisible() && m_courseHooks.currentUserChanged &&
-            m_courseHooks.currentUserChanged()) {
+        if (IsVisible() && m_courseHooks.currentUserChanged && m_courseHooks.currentUserChanged()) {
             if (m_courseHooks.loadLessonList) {
                 m_courseHooks.loadLessonList();
             }

@@ -63,8 +63,7 @@ protected:
     void InitAfterCreate() override;
     void ClickNotify(const QString& name) override;
     void OnTimer(int id) override;
-    LRESULT HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                bool& handled) override;
+    LRESULT HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void OnClose(bool& handled) override;
     bool FilterKey(int key) override;
 

@@ -33,7 +33,9 @@ void CAnimationLabel::StartAnimation() {
     ShowNextFrame();
 }
 
-void CAnimationLabel::StopAnimation() { m_timer.stop(); }
+void CAnimationLabel::StopAnimation() {
+    m_timer.stop();
+}
 
 void CAnimationLabel::ShowNextFrame() {
     if (m_frames.empty()) {
@@ -72,7 +74,9 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QLineEdit(parent) {
     setValidator(new IpAddressValidator(this));
 }
 
-QString CIpAddressEdit::Address() const { return hasAcceptableInput() ? text() : QString(); }
+QString CIpAddressEdit::Address() const {
+    return hasAcceptableInput() ? text() : QString();
+}
 
 bool CIpAddressEdit::SetAddress(const QString& address) {
     QString copy = address;

@@ -79,7 +79,9 @@ void CMenuWnd::ClickNotify(const QString& name) {
     Close();
 }
 
-void CMenuWnd::OnKillFocus() { MessageHub::Post(this, WM_CLOSE, 0, 0); }
+void CMenuWnd::OnKillFocus() {
+    MessageHub::Post(this, WM_CLOSE, 0, 0);
+}
 
 void ShowPopupMenu(WindowImplBaseNew* parent, const QString& skinFile, int placement) {
     MessageHub::PostCall([parent, skinFile, placement] {

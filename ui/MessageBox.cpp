@@ -19,7 +19,8 @@ void Hide(QWidget* widget) {
     }
 }
 
-bool RunBoxOnGuiThread(WindowImplBaseNew* owner, const QString& text, MessageBoxKind kind, int seconds) {
+bool RunBoxOnGuiThread(WindowImplBaseNew* owner, const QString& text, MessageBoxKind kind,
+                       int seconds) {
     if (IsCountdown(kind) && seconds < 1) {
         return false;
     }
@@ -47,7 +48,8 @@ bool RunBoxOnGuiThread(WindowImplBaseNew* owner, const QString& text, MessageBox
 
 }  // namespace
 
-bool ShowMessageBox(WindowImplBaseNew* owner, const QString& text, MessageBoxKind kind, int seconds) {
+bool ShowMessageBox(WindowImplBaseNew* owner, const QString& text, MessageBoxKind kind,
+                    int seconds) {
     QPointer<WindowImplBaseNew> safeOwner(owner);
     return MessageHub::Call([&] { return RunBoxOnGuiThread(safeOwner, text, kind, seconds); });
 }

@@ -16,7 +16,9 @@ void MessageHub::Install() {
     }
 }
 
-MessageHub* MessageHub::Instance() { return g_hub; }
+MessageHub* MessageHub::Instance() {
+    return g_hub;
+}
 
 bool MessageHub::OnGuiThread() {
     QCoreApplication* app = QCoreApplication::instance();
@@ -40,9 +42,8 @@ bool MessageHub::PostCall(std::function<void()> fn) {
 
 LRESULT MessageHub::Send(WindowImplBaseNew* window, UINT message, WPARAM wParam, LPARAM lParam) {
     QPointer<WindowImplBaseNew> target(window);
-    return Call([&]() -> LRESULT {
-        return target ? target->HandleMessage(message, wParam, lParam) : 0;
-    });
+    return Call(
+        [&]() -> LRESULT { return target ? target->HandleMessage(message, wParam, lParam) : 0; });
 }
 
 bool MessageHub::Post(WindowImplBaseNew* window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -34,7 +34,9 @@ QHash<QString, QPixmap>& ImageCache() {
 
 }  // namespace
 
-WindowImplBaseNew::WindowImplBaseNew() { LiveWindows().insert(this); }
+WindowImplBaseNew::WindowImplBaseNew() {
+    LiveWindows().insert(this);
+}
 
 WindowImplBaseNew::~WindowImplBaseNew() {
     LiveWindows().erase(this);
@@ -115,7 +117,9 @@ void WindowImplBaseNew::WireControls() {
     }
 }
 
-bool WindowImplBaseNew::IsVisible() const { return m_root && m_root->isVisible(); }
+bool WindowImplBaseNew::IsVisible() const {
+    return m_root && m_root->isVisible();
+}
 
 unsigned long WindowImplBaseNew::NativeHandle() const {
     return m_root ? static_cast<unsigned long>(m_root->winId()) : 0;
@@ -164,7 +168,9 @@ void WindowImplBaseNew::Close() {
     }
 }
 
-void WindowImplBaseNew::DestroyWindow() { DestroyRoot(true); }
+void WindowImplBaseNew::DestroyWindow() {
+    DestroyRoot(true);
+}
 
 void WindowImplBaseNew::DestroyRoot(bool final) {
     if (!m_root) {
@@ -307,7 +313,8 @@ bool WindowImplBaseNew::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
             // The window is gone once closed; the object stays.
-            QMetaObject::invokeMethod(this, [this] { DestroyRoot(true); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { DestroyRoot(true); }, Qt::QueuedConnection);
             return false;
         }
         case QEvent::KeyPress:

@@ -72,8 +72,7 @@ protected:
     virtual void InitAfterCreate() {}
     virtual void ClickNotify(const QString& name) {}
     virtual void OnTimer(int id) {}
-    virtual LRESULT HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                        bool& handled) {
+    virtual LRESULT HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
         handled = false;
         return 0;
     }

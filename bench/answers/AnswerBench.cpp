@@ -49,9 +49,9 @@ struct Peers {
             std::fprintf(stderr, "%s\n", downloader.Failure().c_str());
             return false;
         }
-        std::vector<std::string> args = {"--web", "0", "--update", "0", "--box", "0=no", "--data",
-                                         dir.file("platform"), "--journal", Journal(), "--channel",
-                                         "none"};
+        std::vector<std::string> args = {"--web",     "0",       "--update",  "0",
+                                         "--box",     "0=no",    "--data",    dir.file("platform"),
+                                         "--journal", Journal(), "--channel", "none"};
         for (const std::string& rule : fail) {
             args.push_back("--fail");
             args.push_back(rule);
@@ -125,10 +125,11 @@ int Submit(int rounds, bool spaced) {
     auto at = [&](double share) {
         return times[std::min(times.size() - 1, static_cast<size_t>(share * times.size()))];
     };
-    std::printf("submit of a %zu-byte answer until ok (durable), %d rounds %s: p50 %.1f ms, "
-                "p99 %.1f ms, max %.1f ms\n",
-                kLargeAnswerBytes, rounds, spaced ? "spaced" : "back to back", at(0.50), at(0.99),
-                times.back());
+    std::printf(
+        "submit of a %zu-byte answer until ok (durable), %d rounds %s: p50 %.1f ms, "
+        "p99 %.1f ms, max %.1f ms\n",
+        kLargeAnswerBytes, rounds, spaced ? "spaced" : "back to back", at(0.50), at(0.99),
+        times.back());
     peers.client.Stop();
     return 0;
 }
@@ -139,7 +140,8 @@ int Deliver(int count) {
         return 1;
     }
     for (int i = 0; i < count; ++i) {
-        if (peers.client.Submit(AnswerBody(peers.web, "pending-" + std::to_string(i))) != kOkAnswer) {
+        if (peers.client.Submit(AnswerBody(peers.web, "pending-" + std::to_string(i))) !=
+            kOkAnswer) {
             return 1;
         }
     }
@@ -168,10 +170,11 @@ int Deliver(int count) {
             return static_cast<int>(delivered.size()) >= count;
         },
         kWaitMs);
-    std::printf("%d pending answers, server back: first delivery after %lld ms (the retry wait), "
-                "all %s after %lld ms (the pass itself %lld ms; measured %.0f ms)\n",
-                count, firstMs, all ? "delivered" : "NOT delivered", lastMs, lastMs - firstMs,
-                MsSince(healed));
+    std::printf(
+        "%d pending answers, server back: first delivery after %lld ms (the retry wait), "
+        "all %s after %lld ms (the pass itself %lld ms; measured %.0f ms)\n",
+        count, firstMs, all ? "delivered" : "NOT delivered", lastMs, lastMs - firstMs,
+        MsSince(healed));
     peers.client.Stop();
     return all ? 0 : 1;
 }
@@ -182,8 +185,8 @@ int Crash(int rounds) {
     CrashLoopResult result = RunCrashLoop(dir.path().string(), rounds, 300, kWaitMs);
     std::printf("%d kill -9 rounds: accepted %d, delivered %d, lost %d, duplicates %d%s%s\n",
                 rounds, result.accepted, result.delivered, result.accepted - result.delivered,
-                result.duplicates, result.ranAll ? "" : ", stopped early: ",
-                result.failure.c_str());
+                result.duplicates,
+                result.ranAll ? "" : ", stopped early: ", result.failure.c_str());
     return result.ranAll && result.delivered == result.accepted ? 0 : 1;
 }
 

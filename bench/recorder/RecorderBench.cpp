@@ -24,7 +24,8 @@ constexpr double kSecondsPerIteration = 10.0;
 constexpr double kCaptureSeconds = 5.0;
 
 std::string Scratch(const std::string& name) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qv-bench-" + std::to_string(getpid()));
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("qv-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }
@@ -70,13 +71,15 @@ void BM_Mp3EncodeRealTime(benchmark::State& state) {
         for (size_t at = 0; at < total; at += AudioRecorder::kBufferSize) {
             auto begin = std::chrono::steady_clock::now();
             encoder.EncodeChunk(bytes + at, std::min(AudioRecorder::kBufferSize, total - at));
-            double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            double took =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             worstChunk = std::max(worstChunk, took);
         }
         encoder.Finish();
     }
-    state.counters["x_realtime"] = benchmark::Counter(kSecondsPerIteration * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(kSecondsPerIteration * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
     // A chunk has to be done before the two other buffers fill up.
     double budget = 2.0 * AudioRecorder::kBufferSize / format.avgBytesPerSec;
     state.counters["worst_chunk_ms"] = worstChunk * 1000;
@@ -129,7 +132,12 @@ void BM_CaptureWhileEncoding(benchmark::State& state) {
     state.counters["periods_lost"] = static_cast<double>(lost);
     std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_CaptureWhileEncoding)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_CaptureWhileEncoding)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace
 

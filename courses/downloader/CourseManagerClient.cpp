@@ -27,7 +27,9 @@ const Json::Value* Member(const Json::Value& object, const char* name) {
 }
 
 // A real number is one written with a fraction or an exponent: "50" is not one.
-bool IsReal(const Json::Value& value) { return value.type() == Json::realValue; }
+bool IsReal(const Json::Value& value) {
+    return value.type() == Json::realValue;
+}
 
 bool IsInteger(const Json::Value& value) {
     return (value.type() == Json::intValue || value.type() == Json::uintValue) && value.isInt();
@@ -185,8 +187,8 @@ int DeleteAllPreDownLesson(const std::u16string& userUid) {
 }
 
 int GetUserLessonList(const std::u16string& userUid, std::vector<LessonInfo>& lessons) {
-    return ParseLessonList(SendCourseManagerRequest("GetUserLessonList", BuildLessonArgs(userUid, {})),
-                           lessons);
+    return ParseLessonList(
+        SendCourseManagerRequest("GetUserLessonList", BuildLessonArgs(userUid, {})), lessons);
 }
 
 int GetUserLessonCourseInfo(const std::u16string& userUid, const std::u16string& lessonUid,
@@ -196,8 +198,8 @@ int GetUserLessonCourseInfo(const std::u16string& userUid, const std::u16string&
     item["userUid"] = WideToUtf8(userUid);
     Json::Value root(Json::arrayValue);
     root.append(item);
-    return ParseLessonList(SendCourseManagerRequest("GetUserLessonCourseInfo", WriteCompactJson(root)),
-                           lessons);
+    return ParseLessonList(
+        SendCourseManagerRequest("GetUserLessonCourseInfo", WriteCompactJson(root)), lessons);
 }
 
 int GetCurServerInfo(std::u16string& curUser) {

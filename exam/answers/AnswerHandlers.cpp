@@ -24,4 +24,6 @@ int SubmitExamAnswers(CHttpResponse& response, CHttpRequest& request, CClientWor
 
 }  // namespace
 
-void RegisterAnswerHandlers() { SetChannelHandler("SubmitExamAnswers", SubmitExamAnswers); }
+void RegisterAnswerHandlers() {
+    SetChannelHandler("SubmitExamAnswers", SubmitExamAnswers);
+}

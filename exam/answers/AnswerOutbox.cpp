@@ -9,7 +9,8 @@ namespace {
 // worker (see Checkpoint).
 constexpr const char* kSchema =
     "pragma journal_mode=wal;"
-    "pragma synchronous=full;" "pragma wal_autocheckpoint=0;"
+    "pragma synchronous=full;"
+    "pragma wal_autocheckpoint=0;"
     "create table if not exists answerOutbox(userId text not null, examId text not null,"
     " answer blob not null, url text not null, path text not null, lastTime integer not null,"
     " version integer not null, primary key(userId, examId));"
@@ -51,7 +52,9 @@ private:
 
 }  // namespace
 
-AnswerOutbox::~AnswerOutbox() { Close(); }
+AnswerOutbox::~AnswerOutbox() {
+    Close();
+}
 
 bool AnswerOutbox::Open(const std::string& file) {
     std::lock_guard<std::mutex> hold(m_lock);
@@ -74,8 +77,8 @@ bool AnswerOutbox::Open(const std::string& file) {
         return false;
     }
     std::lock_guard<std::mutex> checkpoint(m_checkpointLock);
-    if (sqlite3_open_v2(file.c_str(), &m_checkpointDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.c_str(), &m_checkpointDb,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
         sqlite3_close(m_checkpointDb);
         m_checkpointDb = nullptr;
     } else {
@@ -167,8 +170,8 @@ bool AnswerOutbox::Retire(const PendingAnswer& answer) {
     }
     bool ok = false;
     {
-        Statement remove(m_db,
-                         "delete from answerOutbox where userId = ? and examId = ? and version = ?");
+        Statement remove(
+            m_db, "delete from answerOutbox where userId = ? and examId = ? and version = ?");
         Statement route(m_db,
                         "insert into answerRoute(userId, examId, path, deliveredTime)"
                         " values(?1, ?2, ?3, ?4) on conflict(userId, examId) do update set"
@@ -224,8 +227,8 @@ uint64_t AnswerOutbox::LastVersion() {
     return last.Ok() && last.Step() == SQLITE_ROW ? static_cast<uint64_t>(last.Number(0)) : 0;
 }
 
-bool AnswerOutbox::Lookup(const std::string& userUid, const std::string& examUid,
-                          std::string& path, int64_t& deliveredTime) {
+bool AnswerOutbox::Lookup(const std::string& userUid, const std::string& examUid, std::string& path,
+                          int64_t& deliveredTime) {
     std::lock_guard<std::mutex> hold(m_lock);
     path.clear();
     deliveredTime = 0;

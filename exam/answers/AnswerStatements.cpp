@@ -16,15 +16,14 @@ std::string ReadBack(const std::string& userUid) {
 
 std::string Store(const PendingAnswer& answer) {
     return "replace into examAnswer(userId,examId,answer,url,lastTime,status) values('" +
-           Quoted(answer.userUid) + "','" + Quoted(answer.examUid) + "','" +
-           Quoted(answer.answer) + "','" + Quoted(answer.url) + "','" + std::to_string(answer.lastTime) +
-           "','0')";
+           Quoted(answer.userUid) + "','" + Quoted(answer.examUid) + "','" + Quoted(answer.answer) +
+           "','" + Quoted(answer.url) + "','" + std::to_string(answer.lastTime) + "','0')";
 }
 
 std::string Delivered(const PendingAnswer& answer, int64_t now) {
     return "update examAnswer set status='1',lastTime='" + std::to_string(now) +
-           "' where userId='" + Quoted(answer.userUid) + "' and examId='" +
-           Quoted(answer.examUid) + "' ";
+           "' where userId='" + Quoted(answer.userUid) + "' and examId='" + Quoted(answer.examUid) +
+           "' ";
 }
 
 }  // namespace AnswerStatements

@@ -18,11 +18,14 @@
 
 namespace {
 
-int64_t NowSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t NowSeconds() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
 void ReadString(const Json::Value& object, const char* name, std::string& field) {
-    const Json::Value* value =
-        object.isObject() ? object.find(name, name + std::char_traits<char>::length(name)) : nullptr;
+    const Json::Value* value = object.isObject()
+                                   ? object.find(name, name + std::char_traits<char>::length(name))
+                                   : nullptr;
     if (value && value->isString()) {
         field = value->asString();
     }
@@ -40,7 +43,9 @@ AnswerStore& AnswerStore::Instance() {
     return *store;
 }
 
-AnswerStore::~AnswerStore() { Stop(); }
+AnswerStore::~AnswerStore() {
+    Stop();
+}
 
 void AnswerStore::SetPendingListener(std::function<void()> listener) {
     {
@@ -125,7 +130,8 @@ void AnswerStore::Stop() {
         return;
     }
     std::unique_lock<std::mutex> wait(m_doneLock);
-    if (m_doneSignal.wait_for(wait, std::chrono::milliseconds(kStopWaitMs), [this] { return m_done; })) {
+    if (m_doneSignal.wait_for(wait, std::chrono::milliseconds(kStopWaitMs),
+                              [this] { return m_done; })) {
         wait.unlock();
         m_worker.join();
     } else {
@@ -185,9 +191,8 @@ int AnswerStore::Submit(const std::string& body) {
 bool AnswerStore::ReplaceOrAppend(PendingAnswer answer) {
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const auto& queued) {
-            return queued->SameExam(answer);
-        });
+        auto same = std::find_if(m_pending.begin(), m_pending.end(),
+                                 [&](const auto& queued) { return queued->SameExam(answer); });
         if (same != m_pending.end()) {
             if ((*same)->version > answer.version) {
                 return false;
@@ -315,9 +320,8 @@ void AnswerStore::ReadBackFromDownloader() {
         return;
     }
     m_tableReady = true;
-    if (!user.empty() &&
-        (!RanOk(AnswerStatements::ReadBack(WideToUtf8(user)), result) ||
-         result.columnCount != AnswerStatements::kReadBackColumns)) {
+    if (!user.empty() && (!RanOk(AnswerStatements::ReadBack(WideToUtf8(user)), result) ||
+                          result.columnCount != AnswerStatements::kReadBackColumns)) {
         return;
     }
     size_t added = 0;
@@ -388,7 +392,8 @@ std::vector<std::string> AnswerStore::BoxesFor(const std::string& url, int timeo
     if (boxes.empty()) {
         CHttpTransfer transfer;
         if (transfer.Perform(PlatformServer::BoxListAddress(url),
-                             std::min<int>(timeoutMs, PlatformServer::kBoxListTimeoutMs), true) == 0) {
+                             std::min<int>(timeoutMs, PlatformServer::kBoxListTimeoutMs),
+                             true) == 0) {
             boxes = PlatformServer::ParseBoxList(transfer.responseCode, transfer.body);
         }
     }
@@ -432,9 +437,8 @@ void AnswerStore::Retire(const PendingAnswer& answer) {
     bool newer = false;
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const auto& queued) {
-            return queued->SameExam(answer);
-        });
+        auto same = std::find_if(m_pending.begin(), m_pending.end(),
+                                 [&](const auto& queued) { return queued->SameExam(answer); });
         if (same != m_pending.end()) {
             if ((*same)->version == answer.version) {
                 m_pending.erase(same);

@@ -29,7 +29,7 @@
 class AnswerStore {
 public:
     static constexpr int kSubmitOk = 0;
-    static constexpr int kSubmitNotJson = -1;   // the body is not the answer JSON
+    static constexpr int kSubmitNotJson = -1;    // the body is not the answer JSON
     static constexpr int kSubmitNotStored = -2;  // neither the outbox nor the downloader took it
     // Retries start after this wait and double up to the longest one.
     static constexpr int kFirstRetryMs = 5000;

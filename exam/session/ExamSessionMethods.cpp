@@ -28,9 +28,9 @@ int StartExam(CHttpResponse& response, CHttpRequest& request, CClientWork*) {
         return -1;
     }
     WindowImplBaseNew* mainFrame = g_mainFrame ? MessageHub::Call(g_mainFrame) : nullptr;
-    LRESULT result = mainFrame ? MessageHub::Send(mainFrame, WM_START_EXAM, 0,
-                                                  reinterpret_cast<LPARAM>(&args))
-                               : -1;
+    LRESULT result =
+        mainFrame ? MessageHub::Send(mainFrame, WM_START_EXAM, 0, reinterpret_cast<LPARAM>(&args))
+                  : -1;
     if (result != 0) {
         response.SetBody(FailureAnswer(kMsgStartExamFail, callback));
         return -1;

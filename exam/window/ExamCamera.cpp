@@ -15,7 +15,9 @@ ExamCameraFactory& Factory() {
 
 }  // namespace
 
-void SetExamCameraFactory(ExamCameraFactory factory) { Factory() = std::move(factory); }
+void SetExamCameraFactory(ExamCameraFactory factory) {
+    Factory() = std::move(factory);
+}
 
 std::unique_ptr<IExamCamera> CreateExamCamera() {
     if (Factory()) {

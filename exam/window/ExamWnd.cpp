@@ -62,7 +62,9 @@ void ClearClipboards() {
 
 }  // namespace
 
-CExamWnd* ExistingExamWindow() { return g_examWnd; }
+CExamWnd* ExistingExamWindow() {
+    return g_examWnd;
+}
 
 CExamWnd* ExamWindow() {
     return MessageHub::Call([] {
@@ -279,7 +281,9 @@ void CExamWnd::ShowTitleBar() {
     }
 }
 
-int CExamWnd::CurrentTab() const { return m_tabBody ? m_tabBody->currentIndex() : -1; }
+int CExamWnd::CurrentTab() const {
+    return m_tabBody ? m_tabBody->currentIndex() : -1;
+}
 
 void CExamWnd::SelectTab(int index) {
     if (m_tabBody && index >= 0 && index < m_tabBody->count()) {
@@ -455,8 +459,7 @@ void CExamWnd::CallPageFunction(const QString& name, const QVariantList& args) {
 QVariant CExamWnd::CallPageFunctionAndWait(const QString& name, const QVariantList& args) {
     QPointer<CExamWnd> self(this);
     return CWebBrowserUI::CallPageFunctionAndWait(
-        [self]() -> CWebBrowserUI* { return self ? self->CurrentBrowser() : nullptr; }, name,
-        args);
+        [self]() -> CWebBrowserUI* { return self ? self->CurrentBrowser() : nullptr; }, name, args);
 }
 
 void CExamWnd::NavigateComplete2(const QString& url, bool ok) {

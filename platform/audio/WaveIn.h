@@ -43,8 +43,7 @@ public:
 
     // Opens the default input with `format`; the device keeps `periodCount`
     // periods of `periodBytes` while the caller works on a buffer.
-    int Open(const WaveFormat& format, size_t periodBytes, unsigned periodCount,
-             Callback callback);
+    int Open(const WaveFormat& format, size_t periodBytes, unsigned periodCount, Callback callback);
     bool IsOpen() const { return m_pcm != nullptr; }
 
     int AddBuffer(WaveBuffer* buffer);

@@ -11,7 +11,9 @@
 
 namespace {
 
-snd_pcm_t* Pcm(void* pcm) { return static_cast<snd_pcm_t*>(pcm); }
+snd_pcm_t* Pcm(void* pcm) {
+    return static_cast<snd_pcm_t*>(pcm);
+}
 
 // The discard device generates silence; it is no microphone.
 constexpr const char kNullDevice[] = "null";
@@ -40,15 +42,23 @@ int SetHardwareParams(snd_pcm_t* pcm, const WaveFormat& format, snd_pcm_uframes_
     snd_pcm_hw_params_t* params = nullptr;
     snd_pcm_hw_params_alloca(&params);
     int err = snd_pcm_hw_params_any(pcm, params);
-    if (err >= 0) err = snd_pcm_hw_params_set_access(pcm, params, SND_PCM_ACCESS_RW_INTERLEAVED);
-    if (err >= 0) err = snd_pcm_hw_params_set_format(pcm, params, sampleFormat);
-    if (err >= 0) err = snd_pcm_hw_params_set_channels(pcm, params, format.channels);
-    if (err >= 0) err = snd_pcm_hw_params_set_rate_resample(pcm, params, 1);
-    if (err >= 0) err = snd_pcm_hw_params_set_rate(pcm, params, format.samplesPerSec, 0);
-    if (err >= 0) err = snd_pcm_hw_params_set_period_size_near(pcm, params, &period, nullptr);
+    if (err >= 0)
+        err = snd_pcm_hw_params_set_access(pcm, params, SND_PCM_ACCESS_RW_INTERLEAVED);
+    if (err >= 0)
+        err = snd_pcm_hw_params_set_format(pcm, params, sampleFormat);
+    if (err >= 0)
+        err = snd_pcm_hw_params_set_channels(pcm, params, format.channels);
+    if (err >= 0)
+        err = snd_pcm_hw_params_set_rate_resample(pcm, params, 1);
+    if (err >= 0)
+        err = snd_pcm_hw_params_set_rate(pcm, params, format.samplesPerSec, 0);
+    if (err >= 0)
+        err = snd_pcm_hw_params_set_period_size_near(pcm, params, &period, nullptr);
     snd_pcm_uframes_t bufferFrames = period * periodCount;
-    if (err >= 0) err = snd_pcm_hw_params_set_buffer_size_near(pcm, params, &bufferFrames);
-    if (err >= 0) err = snd_pcm_hw_params(pcm, params);
+    if (err >= 0)
+        err = snd_pcm_hw_params_set_buffer_size_near(pcm, params, &bufferFrames);
+    if (err >= 0)
+        err = snd_pcm_hw_params(pcm, params);
     return err < 0 ? err : 0;
 }
 
@@ -232,8 +242,8 @@ bool WaveIn::ReadAvailable() {
             target = buffer->data + buffer->recorded;
             room = buffer->size - buffer->recorded;
         }
-        snd_pcm_uframes_t want = std::min<snd_pcm_uframes_t>(room / m_frameBytes,
-                                                             static_cast<snd_pcm_uframes_t>(avail));
+        snd_pcm_uframes_t want =
+            std::min<snd_pcm_uframes_t>(room / m_frameBytes, static_cast<snd_pcm_uframes_t>(avail));
         snd_pcm_sframes_t frames = snd_pcm_readi(pcm, target, want);
         if (frames == -EAGAIN || frames == 0) {
             return true;
@@ -295,10 +305,12 @@ void WaveIn::Run() {
     WaveBuffer* last = NextBuffer();
     if (last != nullptr) {
         snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm);
-        snd_pcm_sframes_t room = static_cast<snd_pcm_sframes_t>((last->size - last->recorded) / m_frameBytes);
+        snd_pcm_sframes_t room =
+            static_cast<snd_pcm_sframes_t>((last->size - last->recorded) / m_frameBytes);
         if (avail > 0 && room > 0) {
-            snd_pcm_sframes_t frames = snd_pcm_readi(pcm, last->data + last->recorded,
-                                                     static_cast<snd_pcm_uframes_t>(std::min(avail, room)));
+            snd_pcm_sframes_t frames =
+                snd_pcm_readi(pcm, last->data + last->recorded,
+                              static_cast<snd_pcm_uframes_t>(std::min(avail, room)));
             if (frames > 0) {
                 last->recorded += static_cast<size_t>(frames) * m_frameBytes;
             }

@@ -6,8 +6,8 @@
 // number as its exit status.
 
 // The signals the filter handles.
-inline constexpr int kCrashSignals[] = {11 /*SIGSEGV*/, 7 /*SIGBUS*/, 4 /*SIGILL*/,
-                                        8 /*SIGFPE*/, 6 /*SIGABRT*/};
+inline constexpr int kCrashSignals[] = {11 /*SIGSEGV*/, 7 /*SIGBUS*/, 4 /*SIGILL*/, 8 /*SIGFPE*/,
+                                        6 /*SIGABRT*/};
 
 // Installs the handlers for the calling process and gives the calling thread
 // an alternate signal stack, so that a stack overflow still produces a dump.

@@ -92,7 +92,7 @@ bool InstallCrashFilter() {
     }
     memcpy(g_dumpPath, path.c_str(), path.size() + 1);
     PrepareCrashStack();
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_sigaction = CrashHandler;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);

@@ -108,7 +108,8 @@ void ParseMaps() {
     const char* p = g_maps;
     const char* end = g_maps + g_mapsLength;
     while (p < end && g_mappingCount < kMappingLimit) {
-        const char* lineEnd = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char* lineEnd =
+            static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
         if (!lineEnd) {
             lineEnd = end;
         }
@@ -208,7 +209,8 @@ public:
         const char* bytes = static_cast<const char*>(data);
         size_t done = 0;
         while (done < size) {
-            ssize_t wrote = pwrite(m_fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+            ssize_t wrote =
+                pwrite(m_fd, bytes + done, size - done, offset + static_cast<off_t>(done));
             if (wrote <= 0) {
                 m_failed = true;
                 return;
@@ -332,8 +334,8 @@ void FillContext(const ucontext_t* uc, minidump::ContextAmd64& ctx) {
         return;
     }
     const greg_t* g = uc->uc_mcontext.gregs;
-    ctx.contextFlags = minidump::kContextControl | minidump::kContextInteger |
-                       minidump::kContextSegments;
+    ctx.contextFlags =
+        minidump::kContextControl | minidump::kContextInteger | minidump::kContextSegments;
     ctx.cs = static_cast<uint16_t>(g[REG_CSGSFS] & 0xFFFF);
     ctx.gs = static_cast<uint16_t>((g[REG_CSGSFS] >> 16) & 0xFFFF);
     ctx.fs = static_cast<uint16_t>((g[REG_CSGSFS] >> 32) & 0xFFFF);
@@ -420,8 +422,10 @@ DumpedMemory AppendMemory(DumpFile& file, const minidump::ContextAmd64& ctx) {
     if (ctx.rip != 0) {
         const Mapping* codeMap = FindMapping(ctx.rip);
         if (codeMap && codeMap->readable) {
-            uint64_t low = ctx.rip - codeMap->start > kCodeAround ? ctx.rip - kCodeAround : codeMap->start;
-            uint64_t high = codeMap->end - ctx.rip > kCodeAround ? ctx.rip + kCodeAround : codeMap->end;
+            uint64_t low =
+                ctx.rip - codeMap->start > kCodeAround ? ctx.rip - kCodeAround : codeMap->start;
+            uint64_t high =
+                codeMap->end - ctx.rip > kCodeAround ? ctx.rip + kCodeAround : codeMap->end;
             AppendRange(file, memory, low, high);
         }
     }
@@ -445,8 +449,8 @@ minidump::Directory ThreadListStream(DumpFile& file, uint32_t threadId, const Du
 }
 
 // The exception: the signal, its code and the faulting address.
-minidump::Directory ExceptionStream(DumpFile& file, uint32_t threadId, int signo, const siginfo_t* info,
-                                    minidump::LocationDescriptor context) {
+minidump::Directory ExceptionStream(DumpFile& file, uint32_t threadId, int signo,
+                                    const siginfo_t* info, minidump::LocationDescriptor context) {
     minidump::ExceptionStream exception{};
     exception.threadId = threadId;
     exception.exceptionRecord.exceptionCode = static_cast<uint32_t>(signo);
@@ -482,7 +486,8 @@ minidump::Directory ModuleListStream(DumpFile& file) {
         file.WriteAt(file.Offset(), &record, sizeof(record));
         file.Seek(file.Offset() + sizeof(record));
     }
-    where.dataSize = static_cast<uint32_t>(sizeof(count) + g_moduleCount * sizeof(minidump::Module));
+    where.dataSize =
+        static_cast<uint32_t>(sizeof(count) + g_moduleCount * sizeof(minidump::Module));
     return {minidump::kModuleList, where};
 }
 

@@ -9,4 +9,6 @@ void KeepRunning(IceConn) {}
 
 }  // namespace
 
-void InstallSessionManagerErrorHandler() { IceSetIOErrorHandler(KeepRunning); }
+void InstallSessionManagerErrorHandler() {
+    IceSetIOErrorHandler(KeepRunning);
+}

@@ -50,8 +50,8 @@ struct ShutdownInhibitor::Impl {
     void Fail(const std::string& what, int error) {
         if (!failureLogged) {
             failureLogged = true;
-            log("shutdown block unavailable (" + what + ": " + std::strerror(error < 0 ? -error : error) +
-                "); going on without it");
+            log("shutdown block unavailable (" + what + ": " +
+                std::strerror(error < 0 ? -error : error) + "); going on without it");
         }
     }
 
@@ -144,7 +144,8 @@ struct ShutdownInhibitor::Impl {
         int status = sd_bus_get_property_trivial(bus, kLogindService, kLogindPath, kLogindManager,
                                                  "InhibitDelayMaxUSec", &error, 't', &delayUs);
         sd_bus_error_free(&error);
-        long delayMs = status >= 0 ? static_cast<long>(delayUs / kMicrosecondsPerMs) : kDefaultDelayMs;
+        long delayMs =
+            status >= 0 ? static_cast<long>(delayUs / kMicrosecondsPerMs) : kDefaultDelayMs;
         return static_cast<int>(std::max(0L, delayMs - kDelayMarginMs));
     }
 
@@ -224,7 +225,9 @@ struct ShutdownInhibitor::Impl {
 
 ShutdownInhibitor::ShutdownInhibitor() : m_impl(std::make_unique<Impl>()) {}
 
-ShutdownInhibitor::~ShutdownInhibitor() { Stop(); }
+ShutdownInhibitor::~ShutdownInhibitor() {
+    Stop();
+}
 
 bool ShutdownInhibitor::Start(Logger log, LastAttempt lastAttempt) {
     if (m_impl->thread.joinable()) {

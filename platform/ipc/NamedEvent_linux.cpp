@@ -15,11 +15,15 @@ constexpr mode_t kEveryoneReadWrite = 0666;
 // glibc keeps named semaphores as files "sem.<name>" in this folder.
 constexpr const char kSemaphoreFolder[] = "/dev/shm/sem.";
 
-sem_t* Handle(void* handle) { return static_cast<sem_t*>(handle); }
+sem_t* Handle(void* handle) {
+    return static_cast<sem_t*>(handle);
+}
 
 }  // namespace
 
-NamedEvent::~NamedEvent() { Close(); }
+NamedEvent::~NamedEvent() {
+    Close();
+}
 
 int NamedEvent::CreateOrOpen(const std::string& name) {
     Close();

@@ -15,11 +15,15 @@ constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
 // playbin's flag for the audio stream alone: no video or subtitle output.
 constexpr guint kPlayAudioOnly = 1u << 1;
 
-GstElement* Pipeline(void* pipeline) { return static_cast<GstElement*>(pipeline); }
+GstElement* Pipeline(void* pipeline) {
+    return static_cast<GstElement*>(pipeline);
+}
 
 }  // namespace
 
-MediaPlayer::~MediaPlayer() { Close(); }
+MediaPlayer::~MediaPlayer() {
+    Close();
+}
 
 void MediaPlayer::TakeBusError() {
     GstBus* bus = gst_element_get_bus(Pipeline(m_pipeline));
@@ -85,7 +89,8 @@ int MediaPlayer::Play() {
     }
     GstElement* playbin = Pipeline(m_pipeline);
     gst_element_seek_simple(playbin, GST_FORMAT_TIME,
-                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
+                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
+                            0);
     if (gst_element_set_state(playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         TakeBusError();
         return -1;

@@ -37,15 +37,17 @@ bool Resolve(void* library, const char* name, T& target) {
 
 }  // namespace
 
-LameLibrary::~LameLibrary() { Unload(); }
+LameLibrary::~LameLibrary() {
+    Unload();
+}
 
 bool LameLibrary::Load() {
     if (m_library != nullptr) {
         return true;
     }
     const char* name = std::getenv(kLibraryEnvironment);
-    void* library = dlopen(name != nullptr && name[0] != '\0' ? name : kLibraryName,
-                           RTLD_NOW | RTLD_LOCAL);
+    void* library =
+        dlopen(name != nullptr && name[0] != '\0' ? name : kLibraryName, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         return false;
     }
@@ -123,7 +125,8 @@ int LameLibrary::Encode(const int16_t* interleaved, int frames, uint8_t* out, in
         return -1;
     }
     // The library takes a non-const pointer but only reads the samples.
-    return m_api->encodeInterleaved(m_stream, const_cast<short*>(interleaved), frames, out, outSize);
+    return m_api->encodeInterleaved(m_stream, const_cast<short*>(interleaved), frames, out,
+                                    outSize);
 }
 
 int LameLibrary::Flush(uint8_t* out, int outSize) {

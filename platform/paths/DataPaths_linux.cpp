@@ -30,7 +30,8 @@ std::vector<std::string> DataPathCandidates() {
     }
     std::vector<std::string> candidates;
     std::string registered;
-    if (RegReadString(kProductRegistryKey, kDataPathValue, registered) == 0 && !registered.empty()) {
+    if (RegReadString(kProductRegistryKey, kDataPathValue, registered) == 0 &&
+        !registered.empty()) {
         candidates.push_back(registered);
     }
     candidates.push_back(kMachineDataPath);

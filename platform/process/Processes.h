@@ -16,13 +16,13 @@ struct ProcessUser {
 };
 
 struct SpawnOptions {
-    std::vector<std::string> argv;      // argv[0] is the program path
-    std::string workingDirectory;       // empty: the caller's
-    bool replaceEnvironment = false;    // true: exactly `environment`
+    std::vector<std::string> argv;         // argv[0] is the program path
+    std::string workingDirectory;          // empty: the caller's
+    bool replaceEnvironment = false;       // true: exactly `environment`
     std::vector<std::string> environment;  // "KEY=value"
     ProcessUser user;
-    bool newSession = false;            // detach from the caller's terminal
-    bool nullStdio = false;             // standard streams on /dev/null
+    bool newSession = false;  // detach from the caller's terminal
+    bool nullStdio = false;   // standard streams on /dev/null
 };
 
 // A started process. Waiting uses a process descriptor, so it wakes at the

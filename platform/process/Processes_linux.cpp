@@ -30,9 +30,13 @@ int OpenPidfd(pid_t pid) {
 
 }  // namespace
 
-ChildHandle::~ChildHandle() { Close(); }
+ChildHandle::~ChildHandle() {
+    Close();
+}
 
-ChildHandle::ChildHandle(ChildHandle&& other) noexcept { *this = std::move(other); }
+ChildHandle::ChildHandle(ChildHandle&& other) noexcept {
+    *this = std::move(other);
+}
 
 ChildHandle& ChildHandle::operator=(ChildHandle&& other) noexcept {
     if (this != &other) {
@@ -67,8 +71,8 @@ ChildPlan PlanChild(const SpawnOptions& options) {
     }
     plan.envp.push_back(nullptr);
     plan.environment = options.replaceEnvironment ? plan.envp.data() : environ;
-    plan.changeUser = options.user.set &&
-                      (options.user.uid != geteuid() || options.user.gid != getegid());
+    plan.changeUser =
+        options.user.set && (options.user.uid != geteuid() || options.user.gid != getegid());
     return plan;
 }
 
@@ -255,8 +259,8 @@ int RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
         size_t start = 0;
         while (start <= paths.size()) {
             size_t end = paths.find(':', start);
-            std::string candidate = paths.substr(start, end == std::string::npos ? end : end - start) +
-                                    "/" + argv[0];
+            std::string candidate =
+                paths.substr(start, end == std::string::npos ? end : end - start) + "/" + argv[0];
             if (access(candidate.c_str(), X_OK) == 0) {
                 options.argv[0] = candidate;
                 break;

@@ -54,10 +54,12 @@ bool Unquote(const std::string& line, size_t& pos, std::string& out) {
             return false;
         }
         if (line[pos] == 'x') {
-            if (pos + 2 >= line.size() || HexDigitValue(line[pos + 1]) < 0 || HexDigitValue(line[pos + 2]) < 0) {
+            if (pos + 2 >= line.size() || HexDigitValue(line[pos + 1]) < 0 ||
+                HexDigitValue(line[pos + 2]) < 0) {
                 return false;
             }
-            out += static_cast<char>(HexDigitValue(line[pos + 1]) * 16 + HexDigitValue(line[pos + 2]));
+            out +=
+                static_cast<char>(HexDigitValue(line[pos + 1]) * 16 + HexDigitValue(line[pos + 2]));
             pos += 2;
         } else {
             out += line[pos];
@@ -194,14 +196,15 @@ bool RegistryHive::DeleteKey(const std::string& path) {
         return false;
     }
     const std::string below = lower + "\\";
-    for (auto it = m_keys.lower_bound(below); it != m_keys.end() && it->first.rfind(below, 0) == 0;) {
+    for (auto it = m_keys.lower_bound(below);
+         it != m_keys.end() && it->first.rfind(below, 0) == 0;) {
         it = m_keys.erase(it);
     }
     return true;
 }
 
 const RegistryHive::Value* RegistryHive::FindValue(const std::string& path,
-                                                    const std::string& name) const {
+                                                   const std::string& name) const {
     auto key = m_keys.find(Lower(NormalizePath(path)));
     if (key == m_keys.end()) {
         return nullptr;

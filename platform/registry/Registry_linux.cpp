@@ -142,7 +142,7 @@ int ModifyHive(const std::string& path, const std::function<bool(RegistryHive&)>
 }  // namespace
 
 std::string Registry::HivePath(RegistryRoot root) {
-    const char* file = root == RegistryRoot::LocalMachine   ? "machine.reg"
+    const char* file = root == RegistryRoot::LocalMachine  ? "machine.reg"
                        : root == RegistryRoot::ClassesRoot ? "classes.reg"
                                                            : "user.reg";
     if (const char* forced = std::getenv(kRegistryDirOverride); forced && *forced) {

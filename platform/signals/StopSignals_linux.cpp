@@ -19,7 +19,9 @@ sigset_t StopSet() {
 
 volatile std::sig_atomic_t g_stopFlag = 0;
 
-void OnStopSignal(int) { g_stopFlag = 1; }
+void OnStopSignal(int) {
+    g_stopFlag = 1;
+}
 
 }  // namespace
 

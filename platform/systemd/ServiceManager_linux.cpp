@@ -64,14 +64,20 @@ std::string SystemctlProgram() {
 
 std::string UnitText(const std::string& name, const std::string& program) {
     return "[Unit]\n"
-           "Description=" + name + "\n"
+           "Description=" +
+           name +
+           "\n"
            "After=network.target systemd-logind.service\n"
            "\n"
            "[Service]\n"
            "Type=notify\n"
-           "ExecStart=" + QuoteForExec(program) + "\n"
+           "ExecStart=" +
+           QuoteForExec(program) +
+           "\n"
            // The programs the service starts run in its folder, beside it.
-           "WorkingDirectory=" + fs::path(program).parent_path().string() + "\n"
+           "WorkingDirectory=" +
+           fs::path(program).parent_path().string() +
+           "\n"
            "Restart=on-failure\n"
            "RestartSec=1\n"
            // The service asks its programs to exit itself; systemd only

@@ -27,7 +27,9 @@ void* RunBody(void* argument) {
 
 NativeThread::NativeThread() = default;
 
-NativeThread::~NativeThread() { Detach(); }
+NativeThread::~NativeThread() {
+    Detach();
+}
 
 NativeThread::NativeThread(NativeThread&& other) noexcept = default;
 
@@ -60,7 +62,9 @@ int NativeThread::Start(std::function<void()> body, std::size_t stackSize) {
     return 0;
 }
 
-bool NativeThread::Running() const { return m_handle != nullptr; }
+bool NativeThread::Running() const {
+    return m_handle != nullptr;
+}
 
 bool NativeThread::JoinWithin(long timeoutMs) {
     if (!m_handle) {

@@ -2,8 +2,8 @@
 
 #include <QGuiApplication>
 
-#include <X11/Xlib.h>
 #include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -27,7 +27,9 @@ xcb_connection_t* ToolkitConnection() {
     return x11 ? x11->connection() : nullptr;
 }
 
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+int IgnoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 // A short connection of our own for the calls that may come from any thread.
 struct ShortConnection {
@@ -113,7 +115,9 @@ std::vector<SavedKey> g_savedKeys;
 
 }  // namespace
 
-bool X11SessionActive() { return ToolkitConnection() != nullptr; }
+bool X11SessionActive() {
+    return ToolkitConnection() != nullptr;
+}
 
 int GrabKeyboard(NativeWindow window) {
     xcb_connection_t* connection = ToolkitConnection();
@@ -182,7 +186,8 @@ int CloseWindowsTitled(const std::string& title) {
             del.xclient.window = window;
             del.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
             del.xclient.format = 32;
-            del.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+            del.xclient.data.l[0] =
+                static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
             del.xclient.data.l[1] = CurrentTime;
             XSendEvent(display, window, False, NoEventMask, &del);
             XSync(display, False);
@@ -204,8 +209,8 @@ bool DisableTerminalSwitch() {
     int first = 0, last = 0;
     XDisplayKeycodes(display, &first, &last);
     int perCode = 0;
-    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1,
-                                      &perCode);
+    KeySym* map =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perCode);
     if (!map) {
         return false;
     }

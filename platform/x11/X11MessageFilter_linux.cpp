@@ -60,5 +60,6 @@ void InstallWindowMessageFilter(WindowMessageHandler handler) {
     xcb_atom_t atom = reply->atom;
     free(reply);
     // Lives as long as the application.
-    QCoreApplication::instance()->installNativeEventFilter(new MessageFilter(atom, std::move(handler)));
+    QCoreApplication::instance()->installNativeEventFilter(
+        new MessageFilter(atom, std::move(handler)));
 }

@@ -15,8 +15,7 @@ constexpr const char* kWindowMessageAtom = "_QORVANE_WINDOW_MESSAGE";
 bool X11Available();
 
 // WM_CLASS of a window: instance and class names.
-bool SetWindowClass(NativeWindow window, const std::string& instance,
-                    const std::string& className);
+bool SetWindowClass(NativeWindow window, const std::string& instance, const std::string& className);
 
 // The first top-level window, mapped or not, whose WM_CLASS class is
 // className (empty: any) and whose title (_NET_WM_NAME, else WM_NAME) is

@@ -32,7 +32,9 @@ private:
 };
 
 // X errors for a window that vanished meanwhile are expected; never abort.
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+int IgnoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 std::string WindowTitle(Display* display, Window window) {
     Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
@@ -77,7 +79,9 @@ bool ClassMatches(Display* display, Window window, const std::string& className)
 
 }  // namespace
 
-bool X11Available() { return Connection().get() != nullptr; }
+bool X11Available() {
+    return Connection().get() != nullptr;
+}
 
 bool SetWindowClass(NativeWindow window, const std::string& instance,
                     const std::string& className) {

@@ -56,7 +56,7 @@ TEST_F(DispatchTest, UnknownPathsAndMethods) {
     EXPECT_EQ(Route("/EXAMREQUEST.KIVO/?MethodName=StartExam", &result), kUnknown);
     EXPECT_EQ(result, -1);
     EXPECT_EQ(Route("/COMMANDREQUEST.KIVO?MethodName=StartExam"), kUnknown);  // wrong family
-    EXPECT_EQ(Route("/EXAMREQUEST.KIVO"), kUnknown);                         // no method
+    EXPECT_EQ(Route("/EXAMREQUEST.KIVO"), kUnknown);                          // no method
     EXPECT_EQ(Route("/EXAMREQUEST.KIVO?MethodName=StartExamX"), kUnknown);
     EXPECT_EQ(calls, 0);
     // A route without a handler yet answers the same way.

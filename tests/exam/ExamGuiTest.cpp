@@ -43,8 +43,9 @@ constexpr int kScreenHeight = 1024;
 constexpr uint32_t kClientSaveAnswer = 3032;
 
 std::string Ok(const std::string& callback = "cb") {
-    return callback + "([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-                      "\"version\":\"2.3.1.17\"}])";
+    return callback +
+           "([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
+           "\"version\":\"2.3.1.17\"}])";
 }
 std::string Failure(const std::string& message) {
     return "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"" + message +
@@ -262,9 +263,9 @@ protected:
 
 TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
     EXPECT_FALSE(WebEngineRunning()) << "an idle client starts no browser";
-    EXPECT_EQ(RunCommand("grep -c qorvane_webengine /proc/" + std::to_string(m_client.Pid()) +
-                         "/maps"),
-              "0\n")
+    EXPECT_EQ(
+        RunCommand("grep -c qorvane_webengine /proc/" + std::to_string(m_client.Pid()) + "/maps"),
+        "0\n")
         << "nor loads the engine";
     EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
     ChildProcess clipboardOwner;
@@ -376,8 +377,7 @@ TEST_F(ExamGui, PagesOpenInTabsAndClosingTheLastTabEndsTheExam) {
     // A fresh exam has two tabs. With the blank tab in front, the page closes
     // it; the page is then the only tab and the title area goes, until the
     // page asks for it; closing the last tab ends the exam.
-    EXPECT_EQ(StartExam("[{\"domainUrl\":\"" + m_web + "/probe.html?tag=cycle&do=cycle\"}]"),
-              Ok());
+    EXPECT_EQ(StartExam("[{\"domainUrl\":\"" + m_web + "/probe.html?tag=cycle&do=cycle\"}]"), Ok());
     ASSERT_TRUE(WaitEvent("loaded", {"cycle"}));
     auto window = X11Session::FindWindow(kExamTitle);
     ASSERT_TRUE(window.has_value());
@@ -414,7 +414,8 @@ TEST_F(ExamGui, CameraFaultsPauseTheExamOnlyWhenTheyLast) {
     ASSERT_TRUE(WaitEvent("loaded", {"cam"}));
 
     // 5 then 6 while the notice counts down: recovered, no pause.
-    auto fault = std::async(std::launch::async, [&] { return Exam("CameraControl", "&errCode=5"); });
+    auto fault =
+        std::async(std::launch::async, [&] { return Exam("CameraControl", "&errCode=5"); });
     auto notice = X11Session::WaitForWindow(kBoxTitle);
     ASSERT_TRUE(notice.has_value());
     EXPECT_EQ(Exam("CameraControl", "&errCode=6"), "");
@@ -441,11 +442,12 @@ TEST_F(ExamGui, SaveResultsReachThePageAsYesOrNo) {
     ASSERT_TRUE(WaitEvent("loaded", {"save"}));
     auto window = X11Session::FindWindow(kExamTitle);
     ASSERT_TRUE(window.has_value());
-    for (auto [flag, answer] : std::vector<std::pair<int, std::string>>{{1, "Y"}, {0, "N"}, {2, "N"}}) {
+    for (auto [flag, answer] :
+         std::vector<std::pair<int, std::string>>{{1, "Y"}, {0, "N"}, {2, "N"}}) {
         ASSERT_TRUE(SendWindowMessage(window->id, kClientSaveAnswer, 0, flag));
         EXPECT_TRUE(WaitEvent("OnClientSaveAnswerHandler", {"save", answer})) << flag;
-        EXPECT_TRUE(m_client.WaitForOutput("OnClientSaveAnswerHandler:param1=" + std::to_string(flag),
-                                           X11Session::kWaitMs));
+        EXPECT_TRUE(m_client.WaitForOutput(
+            "OnClientSaveAnswerHandler:param1=" + std::to_string(flag), X11Session::kWaitMs));
     }
 }
 

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
         return app.exec();
     }
     if (argc >= 2 && std::strcmp(argv[1], "clipboard-get") == 0) {
-        std::printf("clipboard <%s>\n", clipboard->text(QClipboard::Clipboard).toUtf8().constData());
+        std::printf("clipboard <%s>\n",
+                    clipboard->text(QClipboard::Clipboard).toUtf8().constData());
         std::printf("primary <%s>\n", clipboard->text(QClipboard::Selection).toUtf8().constData());
         return 0;
     }

@@ -39,15 +39,16 @@ TEST(PageScript, HostileArgumentsTravelAsDataNeverAsCode) {
 
 TEST(PageScript, FunctionNameIsLookedUpNotEvaluated) {
     QString script = BuildPageCall(QStringLiteral("x\"]);alert(1);//"), {});
-    EXPECT_TRUE(script.startsWith(QStringLiteral("(function(){var f=window[\"x\\\"]);alert(1);//\"]")))
+    EXPECT_TRUE(
+        script.startsWith(QStringLiteral("(function(){var f=window[\"x\\\"]);alert(1);//\"]")))
         << script.toStdString();
     EXPECT_TRUE(script.contains(QStringLiteral("typeof f!=='function'")));
     EXPECT_EQ(ArgumentsOf(script).size(), 0);
 }
 
 TEST(PageScript, ScoresKeepTheirType) {
-    QJsonArray args = ArgumentsOf(BuildPageCall(QStringLiteral("SetJudgeScoreForOneQuestion"),
-                                                {QStringLiteral("q2"), 7.5}));
+    QJsonArray args = ArgumentsOf(
+        BuildPageCall(QStringLiteral("SetJudgeScoreForOneQuestion"), {QStringLiteral("q2"), 7.5}));
     ASSERT_EQ(args.size(), 2);
     EXPECT_TRUE(args[1].isDouble());
     EXPECT_DOUBLE_EQ(args[1].toDouble(), 7.5);
@@ -57,7 +58,8 @@ TEST(ExternalInterface, OnlyTheTwoExactNamesHaveIds) {
     EXPECT_EQ(IExternalInterface::GetIDsOfNames("CloseCurPage"), 100);
     EXPECT_EQ(IExternalInterface::GetIDsOfNames("ShowTitleBar"), 101);
     for (const char* name : {"closecurpage", "CloseCurPage ", "ShowTitleBarX", "", "AddFavorite"}) {
-        EXPECT_EQ(IExternalInterface::GetIDsOfNames(name), IExternalInterface::kDispUnknown) << name;
+        EXPECT_EQ(IExternalInterface::GetIDsOfNames(name), IExternalInterface::kDispUnknown)
+            << name;
     }
 }
 

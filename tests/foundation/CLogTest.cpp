@@ -30,7 +30,9 @@ bool WaitForText(const std::string& path, const std::string& needle,
     return false;
 }
 
-std::string Line(char fill, size_t size) { return std::string(size, fill); }
+std::string Line(char fill, size_t size) {
+    return std::string(size, fill);
+}
 
 TEST(CLog, FormatsPlainErrorAndDebugLines) {
     TempDir dir;
@@ -170,7 +172,8 @@ TEST(CLog, ConcurrentWritersKeepWholeLinesAndLoseNone) {
     std::regex line("\\[[^\\]]+\\] writer (\\d) line (\\d+) tail\n");
     int count = 0;
     int next[kThreads] = {};
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), line);
+         it != std::sregex_iterator(); ++it) {
         int t = std::stoi((*it)[1]);
         // Each writer's lines stay in its own order.
         EXPECT_EQ(next[t], std::stoi((*it)[2]));

@@ -91,8 +91,7 @@ TEST(ClientLog, UnwritablePathFallsBackToStandardOutput) {
     testing::internal::CaptureStderr();
     log.Open("/nonexistent-folder/x/QorvaneUI.log");
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Open LOG /nonexistent-folder/x/QorvaneUI.log failed."),
-              std::string::npos);
+    EXPECT_NE(err.find("Open LOG /nonexistent-folder/x/QorvaneUI.log failed."), std::string::npos);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     log.Write("still logged");

@@ -78,7 +78,8 @@ TEST(UrlUtil, QueryEscapeWithPlusKeepsOnlyTheSafeSet) {
 }
 
 TEST(UrlUtil, PercentDecodeStylesDifferOnlyOnBrokenEscapes) {
-    for (PercentStyle style : {PercentStyle::kLenient, PercentStyle::kRequestPath, PercentStyle::kFormValue}) {
+    for (PercentStyle style :
+         {PercentStyle::kLenient, PercentStyle::kRequestPath, PercentStyle::kFormValue}) {
         EXPECT_EQ(PercentDecode("%2E%2e+x%E4%B8%AD", style), ".. x\xE4\xB8\xAD");
         EXPECT_EQ(PercentDecode("%252E", style), "%2E");
         EXPECT_EQ(PercentDecode(std::string("%00a", 4), style), std::string("\0a", 2));

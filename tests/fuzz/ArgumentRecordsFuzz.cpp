@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     result = course.Parse(text);
     Require(KnownResult(result));
     if (result == kArgsOk) {
-        Require(!course.userUid.empty() && !course.domainUrl.empty() &&
-                !course.courseUrl.empty() && !course.courseHash.empty());
+        Require(!course.userUid.empty() && !course.domainUrl.empty() && !course.courseUrl.empty() &&
+                !course.courseHash.empty());
     }
 
     LearningArgs learning;

@@ -27,7 +27,9 @@ public:
                                     {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
                                     {"XDG_RUNTIME_DIR", m_dir.path().string()}});
     }
-    bool WaitStarted() { return m_process.WaitForOutput("program init succ!", X11Session::kWaitMs); }
+    bool WaitStarted() {
+        return m_process.WaitForOutput("program init succ!", X11Session::kWaitMs);
+    }
     ChildProcess& process() { return m_process; }
     std::optional<X11TrayIcon> TrayIcon() {
         for (const X11TrayIcon& icon : X11Session::TrayIcons()) {
@@ -185,7 +187,8 @@ protected:
 
 TEST_F(MessageBoxGui, CountdownBoxIgnoresEscapeAndAnswersNoWhenTimeRunsOut) {
     ChildProcess probe;
-    ASSERT_TRUE(probe.Start({QORVANE_MESSAGE_BOX_PROBE, QORVANE_BIN_DIR, "3", "4", "请在倒计时结束前确认"}));
+    ASSERT_TRUE(probe.Start(
+        {QORVANE_MESSAGE_BOX_PROBE, QORVANE_BIN_DIR, "3", "4", "请在倒计时结束前确认"}));
     auto box = X11Session::WaitForWindow(kTitle);
     ASSERT_TRUE(box.has_value()) << probe.Output();
     X11Session::Screenshot("countdown", box->id);

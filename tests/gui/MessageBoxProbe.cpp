@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         bool answer = ShowMessageBox(nullptr, text, static_cast<MessageBoxKind>(kind), seconds);
         printf("answer %s\n", answer ? "true" : "false");
         fflush(stdout);
-        QMetaObject::invokeMethod(&app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     printf("shown\n");
     fflush(stdout);

@@ -53,14 +53,14 @@ TEST(HttpRequestParse, HeaderBlockRules) {
 
 TEST(HttpRequestParse, RejectsWhatIsNotAWellFormedGetOrPost) {
     const char* bad[] = {
-        "HEAD / HTTP/1.1\r\n\r\n",            // received, then rejected here
+        "HEAD / HTTP/1.1\r\n\r\n",  // received, then rejected here
         "PUT / HTTP/1.1\r\n\r\n",
-        "get / HTTP/1.1\r\n\r\n",             // methods are case-sensitive
+        "get / HTTP/1.1\r\n\r\n",  // methods are case-sensitive
         "GET / HTTP/2.0\r\n\r\n",
-        "GET /\r\n\r\n",                       // no space after the target
-        "GET\r\n\r\n",                         // no space after the method
-        "GET / HTTP/1.1\r\nHost: x\r\n",      // no empty line
-        "GET / HTTP/1.1",                      // no line end at all
+        "GET /\r\n\r\n",                  // no space after the target
+        "GET\r\n\r\n",                    // no space after the method
+        "GET / HTTP/1.1\r\nHost: x\r\n",  // no empty line
+        "GET / HTTP/1.1",                 // no line end at all
         "",
     };
     for (const char* text : bad) {

@@ -115,19 +115,19 @@ TEST(HttpReceive, FailuresSayWhyAndAreNotAnswered) {
 }
 
 TEST(HttpReceive, OversizedRequestsAreRefused) {
-    std::string announced = "POST /p HTTP/1.1\r\nContent-Length: " +
-                            std::to_string(CHttpRequest::kMaxBody + 1) + "\r\n\r\n";
+    std::string announced =
+        "POST /p HTTP/1.1\r\nContent-Length: " + std::to_string(CHttpRequest::kMaxBody + 1) +
+        "\r\n\r\n";
     EXPECT_EQ(ReceiveFrom({announced}).status, ReceiveStatus::kTooLarge);
 
-    std::string endlessHeader = "GET / HTTP/1.1\r\nX-Filler: " +
-                                std::string(CHttpRequest::kMaxHeaderBlock + 10, 'a');
+    std::string endlessHeader =
+        "GET / HTTP/1.1\r\nX-Filler: " + std::string(CHttpRequest::kMaxHeaderBlock + 10, 'a');
     EXPECT_EQ(ReceiveFrom({endlessHeader}).status, ReceiveStatus::kTooLarge);
 
     // The largest accepted body still arrives whole.
     std::string big(CHttpRequest::kMaxBody, 'x');
-    auto ok = ReceiveFrom({"POST /p HTTP/1.1\r\nContent-Length: " + std::to_string(big.size()) +
-                               "\r\n\r\n",
-                           big});
+    auto ok = ReceiveFrom(
+        {"POST /p HTTP/1.1\r\nContent-Length: " + std::to_string(big.size()) + "\r\n\r\n", big});
     ASSERT_EQ(ok.result, 0);
     EXPECT_EQ(ok.request.body.size(), big.size());
 }
@@ -203,8 +203,8 @@ TEST(Sockets, EmptyAddressListensOnEveryInterface) {
         for (ifaddrs* it = list; it; it = it->ifa_next) {
             if (it->ifa_addr && it->ifa_addr->sa_family == AF_INET) {
                 char text[INET_ADDRSTRLEN];
-                inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(it->ifa_addr)->sin_addr,
-                          text, sizeof(text));
+                inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(it->ifa_addr)->sin_addr, text,
+                          sizeof(text));
                 if (std::string(text).rfind("127.", 0) != 0) {
                     other = text;
                     break;

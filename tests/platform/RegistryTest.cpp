@@ -135,8 +135,9 @@ TEST(RegistryHive, TextFormRules) {
     EXPECT_TRUE(again.Parse(hive.Serialize()));
     EXPECT_EQ(again.Serialize(), hive.Serialize());
 
-    for (const char* bad : {"\"x\"=\"1\"\n", "[A]\n\"x\"=dword:zz\n", "[A]\n\"x\"=dword:123456789\n",
-                            "[A]\nx=1\n", "[A\n", "[A]\n\"x\"=\"1\" trailing\n"}) {
+    for (const char* bad :
+         {"\"x\"=\"1\"\n", "[A]\n\"x\"=dword:zz\n", "[A]\n\"x\"=dword:123456789\n", "[A]\nx=1\n",
+          "[A\n", "[A]\n\"x\"=\"1\" trailing\n"}) {
         RegistryHive broken;
         EXPECT_FALSE(broken.Parse(bad)) << bad;
     }

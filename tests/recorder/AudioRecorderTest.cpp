@@ -49,7 +49,8 @@ TEST_F(AudioRecorderTest, RecordsTheInputToWavAndReturnsEveryBuffer) {
     EXPECT_TRUE(m_recorder.IsRecording());
     EXPECT_EQ(AudioRecorder::kDeviceBusy, m_recorder.StartRecording(m_dir.file("second.wav")));
     // A second of sound, counted in buffers the device filled, not in time.
-    const uint64_t wanted = (kOneSecondBytes + AudioRecorder::kBufferSize - 1) / AudioRecorder::kBufferSize;
+    const uint64_t wanted =
+        (kOneSecondBytes + AudioRecorder::kBufferSize - 1) / AudioRecorder::kBufferSize;
     ASSERT_TRUE(WaitUntil([&] { return m_recorder.BuffersCaptured() >= wanted; }));
     m_recorder.StopRecording();
     const uint64_t captured = m_recorder.BuffersCaptured();
@@ -91,8 +92,10 @@ TEST_F(AudioRecorderTest, MissingEncoderGivesSixAndClosesTheDevice) {
 
 TEST_F(AudioRecorderTest, UncreatableOutputGivesSix) {
     UseTestAudio(TestDevice::Tone, m_dir.path());
-    EXPECT_EQ(AudioRecorder::kCannotCreateOutput, m_recorder.StartRecording(m_dir.file("no/such/a.wav")));
-    EXPECT_EQ(AudioRecorder::kCannotCreateOutput, m_recorder.StartRecording(m_dir.file("no/such/a.mp3")));
+    EXPECT_EQ(AudioRecorder::kCannotCreateOutput,
+              m_recorder.StartRecording(m_dir.file("no/such/a.wav")));
+    EXPECT_EQ(AudioRecorder::kCannotCreateOutput,
+              m_recorder.StartRecording(m_dir.file("no/such/a.mp3")));
     EXPECT_FALSE(m_recorder.IsRecording());
 }
 
@@ -109,7 +112,8 @@ TEST_F(AudioRecorderTest, PlaybackReturnsAtOnceAndStopsOnRequest) {
     UseTestAudio(TestDevice::Tone, m_dir.path(), played);
     std::string path = m_dir.file("take.wav");
     ASSERT_EQ(AudioRecorder::kStarted, m_recorder.StartRecording(path));
-    ASSERT_TRUE(WaitUntil([&] { return m_recorder.BuffersCaptured() >= AudioRecorder::kBufferCount; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return m_recorder.BuffersCaptured() >= AudioRecorder::kBufferCount; }));
     m_recorder.StopRecording();
 
     ASSERT_EQ(AudioRecorder::kStarted, m_recorder.StartPlayback(path));

@@ -1,8 +1,8 @@
 // The recorder program and its controller as real processes, driven through
 // the named objects the way the controlling process drives them.
 #include <dlfcn.h>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <link.h>
 #include <poll.h>
 #include <spawn.h>
@@ -155,7 +155,8 @@ TEST_F(RecorderProcessTest, RecordsTwoSecondsOfWavUntilTheStopEvent) {
     ASSERT_EQ("17|0", AwaitResult());
     // The whole block was cleared before the message went in.
     const char* block = static_cast<const char*>(m_shared.Data());
-    EXPECT_EQ(kSharedSize - 4, static_cast<size_t>(std::count(block + 4, block + kSharedSize, '\0')));
+    EXPECT_EQ(kSharedSize - 4,
+              static_cast<size_t>(std::count(block + 4, block + kSharedSize, '\0')));
     struct stat st {};
     ASSERT_EQ(0, stat(("/dev/shm/" + m_prefix + "_MAP_SHARE_MEMORY_Recorder").c_str(), &st));
     EXPECT_EQ(0666u, st.st_mode & 0777);
@@ -214,7 +215,8 @@ TEST_F(RecorderProcessTest, ExtensionPicksTheFormat) {
     struct Case {
         std::string name;
         bool mp3;
-    } cases[] = {{"a.wav.MP3", true}, {"noextension", false}, {"a.ogg", false}, {"a.mp3.wav", false}};
+    } cases[] = {
+        {"a.wav.MP3", true}, {"noextension", false}, {"a.ogg", false}, {"a.mp3.wav", false}};
     int id = 30;
     for (const Case& c : cases) {
         std::string path = m_dir.file(c.name);
@@ -271,7 +273,8 @@ TEST_F(RecorderProcessTest, HiddenEncoderLibraryGivesSix) {
     OpenControl();
     std::string path = m_dir.file("take.mp3");
     Process recorder({"/usr/bin/unshare", "--mount", "/bin/sh", "-c",
-                      "mount --bind /dev/null \"$0\" && exec \"$1\" 0 6 \"$2\"", library, kRecorder, path});
+                      "mount --bind /dev/null \"$0\" && exec \"$1\" 0 6 \"$2\"", library, kRecorder,
+                      path});
     EXPECT_EQ("6|6", AwaitResult());
     int status = -1;
     ASSERT_TRUE(recorder.WaitExit(10s, &status));
@@ -329,7 +332,8 @@ TEST_F(RecorderProcessTest, TwoArgumentsTouchNoObject) {
     ASSERT_TRUE(recorder.WaitExit(10s, &status));
     EXPECT_EQ(0, status);
     EXPECT_FALSE(std::filesystem::exists("/dev/shm/" + m_prefix + "_MAP_SHARE_MEMORY_Recorder"));
-    EXPECT_FALSE(std::filesystem::exists("/dev/shm/sem." + m_prefix + "_IPC_NOTIFY_EVENT_Recorder"));
+    EXPECT_FALSE(
+        std::filesystem::exists("/dev/shm/sem." + m_prefix + "_IPC_NOTIFY_EVENT_Recorder"));
 }
 
 TEST_F(RecorderProcessTest, WithoutAStopEventTheRecordingEndsAtOnceWithACompleteFile) {

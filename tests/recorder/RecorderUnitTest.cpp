@@ -127,7 +127,8 @@ protected:
 };
 
 TEST_F(IpcTest, GlobalNamesAreMachineWideOthersPerUser) {
-    EXPECT_EQ("/" + m_prefix + "_MAP_SHARE_MEMORY_Recorder", PosixIpcName("Global\\_MAP_SHARE_MEMORY_Recorder"));
+    EXPECT_EQ("/" + m_prefix + "_MAP_SHARE_MEMORY_Recorder",
+              PosixIpcName("Global\\_MAP_SHARE_MEMORY_Recorder"));
     std::string user = "." + std::to_string(getuid());
     EXPECT_EQ("/" + m_prefix + "QORVAEN_Recorder" + user, PosixIpcName("QORVAEN_Recorder"));
     EXPECT_EQ("/" + m_prefix + "x" + user, PosixIpcName("Local\\x"));

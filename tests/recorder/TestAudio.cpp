@@ -13,10 +13,13 @@
 namespace {
 
 uint16_t U16(const std::string& b, size_t at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1])
+                                                                   << 8);
 }
 
-uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | static_cast<uint32_t>(U16(b, at + 2)) << 16; }
+uint32_t U32(const std::string& b, size_t at) {
+    return U16(b, at) | static_cast<uint32_t>(U16(b, at + 2)) << 16;
+}
 
 }  // namespace
 
@@ -73,9 +76,10 @@ WavInfo ReadWav(const std::string& path) {
 bool DecodeToMono(const std::string& path, std::vector<int16_t>& samples, int& rate) {
     gst_init(nullptr, nullptr);
     gchar* location = g_strescape(path.c_str(), nullptr);
-    std::string description = std::string("filesrc location=\"") + location +
-                              "\" ! decodebin ! audioconvert ! audio/x-raw,format=S16LE,channels=1 ! "
-                              "appsink name=sink sync=false";
+    std::string description =
+        std::string("filesrc location=\"") + location +
+        "\" ! decodebin ! audioconvert ! audio/x-raw,format=S16LE,channels=1 ! "
+        "appsink name=sink sync=false";
     g_free(location);
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(description.c_str(), &error);

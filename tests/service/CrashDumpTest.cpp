@@ -39,8 +39,7 @@ CrashRun Crash(const TempDir& folder, const std::string& mode,
 }
 
 std::string Lldb(const std::string& dump) {
-    return RunCommand("lldb --batch --no-lldbinit -c '" + dump +
-                      "' -o 'thread list' -o 'bt' 2>&1");
+    return RunCommand("lldb --batch --no-lldbinit -c '" + dump + "' -o 'thread list' -o 'bt' 2>&1");
 }
 
 std::string ReadFile(const std::string& path) {

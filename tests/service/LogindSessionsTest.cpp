@@ -27,7 +27,8 @@ constexpr const char* kLogindState = "/run/systemd";
 // unified one (at the top, or beside the legacy ones on hybrid machines),
 // else the named "systemd" one.
 std::string SessionHierarchy() {
-    for (const char* root : {"/sys/fs/cgroup", "/sys/fs/cgroup/unified", "/sys/fs/cgroup/systemd"}) {
+    for (const char* root :
+         {"/sys/fs/cgroup", "/sys/fs/cgroup/unified", "/sys/fs/cgroup/systemd"}) {
         if (fs::exists(std::string(root) + "/cgroup.procs")) {
             return root;
         }
@@ -46,12 +47,12 @@ void WriteFile(const std::string& path, const std::string& text) {
 class LogindSession {
 public:
     LogindSession(const std::string& hierarchy, const std::string& id, const std::string& display)
-        : m_scope(hierarchy + "/user.slice/user-" + std::to_string(getuid()) + ".slice/session-" + id +
-                  ".scope") {
+        : m_scope(hierarchy + "/user.slice/user-" + std::to_string(getuid()) + ".slice/session-" +
+                  id + ".scope") {
         WriteFile(std::string(kLogindState) + "/sessions/" + id,
                   "UID=" + std::to_string(getuid()) + "\nUSER=" + CurrentUserName() +
-                      "\nACTIVE=1\nSTATE=active\nTYPE=x11\nCLASS=user\nSEAT=seat0\nDISPLAY=" + display +
-                      "\n");
+                      "\nACTIVE=1\nSTATE=active\nTYPE=x11\nCLASS=user\nSEAT=seat0\nDISPLAY=" +
+                      display + "\n");
         fs::create_directories(m_scope);
         EXPECT_TRUE(m_process.Start({"/bin/sleep", "600"},
                                     {{"DISPLAY", display}, {"XAUTHORITY", "/tmp/auth-" + id}}));
@@ -73,8 +74,8 @@ void SetActiveSession(const std::string& active, const std::string& sessions) {
               "IS_SEAT0=1\nCAN_MULTI_SESSION=1\nCAN_TTY=1\nCAN_GRAPHICAL=1\nACTIVE=" + active +
                   "\nACTIVE_UID=" + std::to_string(getuid()) + "\nSESSIONS=" + sessions + "\n");
     WriteFile(std::string(kLogindState) + "/users/" + std::to_string(getuid()),
-              "NAME=" + CurrentUserName() + "\nSTATE=active\nSESSIONS=" + sessions + "\nSEATS=seat0\n" +
-                  "DISPLAY=" + active + "\n");
+              "NAME=" + CurrentUserName() + "\nSTATE=active\nSESSIONS=" + sessions +
+                  "\nSEATS=seat0\n" + "DISPLAY=" + active + "\n");
 }
 
 }  // namespace
@@ -86,7 +87,8 @@ TEST(LogindSessions, TheServiceFollowsTheActiveSessionOfSeat0) {
     }
     // A tmpfs of our own over logind's state: private to this namespace.
     ASSERT_EQ(mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
-    ASSERT_EQ(mount("tmpfs", kLogindState, "tmpfs", 0, "mode=0755"), 0) << "needs a mount namespace";
+    ASSERT_EQ(mount("tmpfs", kLogindState, "tmpfs", 0, "mode=0755"), 0)
+        << "needs a mount namespace";
 
     LogindSession first(hierarchy, "c7", ":91");
     SetActiveSession("c7", "c7");
@@ -100,7 +102,8 @@ TEST(LogindSessions, TheServiceFollowsTheActiveSessionOfSeat0) {
     ASSERT_TRUE(service.Start({folder.Program(), "-commandline"}, environment, folder.Directory()));
 
     ASSERT_TRUE(folder.WaitFor("start QorvanePlatform", 1, kStepLimitMs)) << folder.Log();
-    EXPECT_NE(folder.LastLine("start QorvanePlatform").find("uid=" + std::to_string(getuid()) + " display=:91"),
+    EXPECT_NE(folder.LastLine("start QorvanePlatform")
+                  .find("uid=" + std::to_string(getuid()) + " display=:91"),
               std::string::npos)
         << folder.LastLine("start QorvanePlatform");
 

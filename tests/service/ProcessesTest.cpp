@@ -1,11 +1,11 @@
 // Starting, waiting for and ending programs by name, on real processes.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <filesystem>
 

@@ -6,8 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "tests/service/ServiceSupport.h"
@@ -30,7 +30,7 @@ struct ServiceRun {
 };
 
 ServiceRun RunService(const ServiceFolder& folder, const std::vector<std::string>& args,
-               std::map<std::string, std::string> env = {}) {
+                      std::map<std::string, std::string> env = {}) {
     std::vector<std::string> argv{folder.Program()};
     argv.insert(argv.end(), args.begin(), args.end());
     auto merged = folder.Environment();
@@ -84,7 +84,8 @@ TEST(ServiceCommandLine, InstallWritesTheUnitOnceAndUninstallRemovesIt) {
     const std::string text = ReadFile(unit);
     EXPECT_NE(text.find("Type=notify\n"), std::string::npos) << text;
     EXPECT_NE(text.find("ExecStart=" + folder.Program() + "\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("WorkingDirectory=" + folder.Directory() + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("WorkingDirectory=" + folder.Directory() + "\n"), std::string::npos)
+        << text;
     EXPECT_NE(text.find("Restart=on-failure\n"), std::string::npos) << text;
     EXPECT_NE(text.find("WantedBy=multi-user.target\n"), std::string::npos) << text;
     EXPECT_EQ(ReadFile(calls), "daemon-reload\nenable Qorvane.service\nstart Qorvane.service\n");
@@ -99,7 +100,8 @@ TEST(ServiceCommandLine, InstallWritesTheUnitOnceAndUninstallRemovesIt) {
     fs::remove(calls);
     RunService(folder, {"-uninstall"}, env);
     EXPECT_FALSE(fs::exists(unit));
-    EXPECT_EQ(ReadFile(calls), "stop --no-block Qorvane.service\ndisable Qorvane.service\ndaemon-reload\n");
+    EXPECT_EQ(ReadFile(calls),
+              "stop --no-block Qorvane.service\ndisable Qorvane.service\ndaemon-reload\n");
 
     fs::remove(calls);
     ServiceRun again = RunService(folder, {"-uninstall"}, env);

@@ -36,9 +36,10 @@ TEST(ServiceConsole, KeepsTheClientInTheActiveSessionAndStopsBothOnRequest) {
     environment["HOME"] = "/nonexistent-service-home";
     ASSERT_TRUE(service.Start({folder.Program()}, environment, folder.Directory()));
     ASSERT_TRUE(service.WaitForOutput("Program Arguments:", kStepLimitMs));
-    EXPECT_EQ(service.Output().rfind("Launched from the command-line because returned error code "
-                                     "[ERROR_FAILED_SERVICE_CONTROLLER_CONNECT].\r\nProgram Arguments:\r\n",
-                                     0),
+    EXPECT_EQ(service.Output().rfind(
+                  "Launched from the command-line because returned error code "
+                  "[ERROR_FAILED_SERVICE_CONTROLLER_CONNECT].\r\nProgram Arguments:\r\n",
+                  0),
               0u);
 
     // Both programs start; the client with the session's environment, the

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 ServiceFolder::ServiceFolder(Sessions sessions)
     : clientPort(FreeLocalPort()), downloaderPort(FreeLocalPort()) {
-    fs::copy_file(sessions == Sessions::kLogind ? QORVANE_BIN_DIR "/Qorvane" : QORVANE_BIN_DIR "/scripted-service",
+    fs::copy_file(sessions == Sessions::kLogind ? QORVANE_BIN_DIR "/Qorvane"
+                                                : QORVANE_BIN_DIR "/scripted-service",
                   Program());
     fs::copy_file(QORVANE_BIN_DIR "/session-program-standin", m_dir.file("QorvanePlatform"));
     fs::copy_file(QORVANE_BIN_DIR "/session-program-standin", m_dir.file("QorvaneService"));

@@ -51,7 +51,8 @@ TEST(VersionSetting, DefaultsAndOverrides) {
 
     const std::string path = dir.file("versionSetting.ini");
     WriteWholeFile(path,
-                   "[course]\nflv=2\n[INTERNET]\nAllow=0\nAnalyticsHost=https://stats.school.example\n[AutoUpdate]\nAllow=off\n"
+                   "[course]\nflv=2\n[INTERNET]\nAllow=0\nAnalyticsHost=https://"
+                   "stats.school.example\n[AutoUpdate]\nAllow=off\n"
                    "[ProxyDetector]\nAllow=1\n[AutoDelCache]\nAllow=0\n");
     VersionSetting changed = VersionSetting::Load(path);
     EXPECT_TRUE(changed.FLV);

@@ -125,7 +125,9 @@ int ChildProcess::Wait(int timeoutMs) {
     }
 }
 
-bool ChildProcess::Running() { return m_pid > 0 && !m_reaped && Wait(0) == -1; }
+bool ChildProcess::Running() {
+    return m_pid > 0 && !m_reaped && Wait(0) == -1;
+}
 
 int ChildProcess::Stop(int signal, int timeoutMs) {
     if (m_pid <= 0) {

@@ -8,7 +8,9 @@
 
 #include <chrono>
 
-RawClient::~RawClient() { Close(); }
+RawClient::~RawClient() {
+    Close();
+}
 
 bool RawClient::Connect(int port, const std::string& host) {
     Close();

@@ -12,12 +12,12 @@
 #include <regex>
 #include <thread>
 
+#include "platform/registry/Registry.h"
 #include "tests/support/Files.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
-#include "platform/registry/Registry.h"
 
 namespace {
 
@@ -492,8 +492,8 @@ TEST_F(DownloaderStandin, ProxyAndDataPathLandInTheMachineRegistry) {
     EXPECT_EQ(machine.ReadString(key, "CustomProxyOverride", value), 0);
     EXPECT_EQ(value, "<local>");
 
-    HttpResult moved = HttpFetch::Get(m_base + "/MODI_DATA_PATH.KIVO?ModiDataPath=" +
-                                      HttpFetch::Encode("/srv/qorvane data"));
+    HttpResult moved = HttpFetch::Get(
+        m_base + "/MODI_DATA_PATH.KIVO?ModiDataPath=" + HttpFetch::Encode("/srv/qorvane data"));
     EXPECT_EQ(moved.status, 200);
     EXPECT_EQ(RegReadString("Software\\KIVO\\QORVANE", "DataPath", value), 0);
     EXPECT_EQ(value, "/srv/qorvane data");

@@ -14,9 +14,9 @@
 #include <QTimer>
 
 #include <atomic>
-#include <set>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "tests/support/Files.h"

@@ -14,12 +14,12 @@
 #include "tools/downloader/LessonDatabase.h"
 #include "tools/downloader/PaperReporter.h"
 #include "tools/standin/CommandLine.h"
-#include "tools/standin/StandinSetup.h"
 #include "tools/standin/FaultInjector.h"
 #include "tools/standin/Journal.h"
 #include "tools/standin/RequestParams.h"
 #include "tools/standin/Shutdown.h"
 #include "tools/standin/StandinServer.h"
+#include "tools/standin/StandinSetup.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include "tools/platform/UpdateRoutes.h"
 #include "tools/platform/WebRoutes.h"
 #include "tools/standin/CommandLine.h"
-#include "tools/standin/StandinSetup.h"
 #include "tools/standin/FaultInjector.h"
 #include "tools/standin/Journal.h"
 #include "tools/standin/RequestParams.h"
 #include "tools/standin/Shutdown.h"
 #include "tools/standin/StandinServer.h"
+#include "tools/standin/StandinSetup.h"
 
 namespace {
 

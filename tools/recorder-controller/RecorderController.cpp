@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
     }
     args.push_back(nullptr);
     pid_t child = 0;
-    if (int err = posix_spawn(&child, recorder.c_str(), nullptr, nullptr, args.data(), environ); err != 0) {
+    if (int err = posix_spawn(&child, recorder.c_str(), nullptr, nullptr, args.data(), environ);
+        err != 0) {
         std::cerr << "cannot start " << recorder << ": " << strerror(err) << "\n";
         return 1;
     }
@@ -113,15 +114,18 @@ int main(int argc, char** argv) {
         notify.Set();
     });
 
-    std::string expectedId = request.size() > 1 ? std::to_string(std::atoi(request[1].c_str())) : "";
+    std::string expectedId =
+        request.size() > 1 ? std::to_string(std::atoi(request[1].c_str())) : "";
     std::string message;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || notify.Wait(left) != NamedEvent::WaitResult::Signalled) {
             break;
         }
-        std::string text(static_cast<const char*>(shared.Data()), strnlen(static_cast<const char*>(shared.Data()), kMessageSize));
+        std::string text(static_cast<const char*>(shared.Data()),
+                         strnlen(static_cast<const char*>(shared.Data()), kMessageSize));
         if (!text.empty() && text.substr(0, text.find('|')) == expectedId) {
             message = text;
             break;
@@ -144,6 +148,7 @@ int main(int argc, char** argv) {
     }
     reaper.join();
     NamedEvent::Remove(kStopEventName);
-    std::cout << "exit " << (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)) << std::endl;
+    std::cout << "exit " << (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status))
+              << std::endl;
     return 0;
 }

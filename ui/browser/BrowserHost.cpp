@@ -61,6 +61,8 @@ IPageEngine* Engine() {
     return g_engine;
 }
 
-bool Started() { return g_engine != nullptr; }
+bool Started() {
+    return g_engine != nullptr;
+}
 
 }  // namespace BrowserHost

@@ -1,6 +1,5 @@
 #include "ui/browser/ExternalInterface.h"
 
-
 namespace {
 
 // Calls made before the channel is up are kept and sent once it is.
@@ -66,6 +65,10 @@ void IExternalInterface::InvokeId(int id) {
     }
 }
 
-void IExternalInterface::Invoke(const QString& name) { InvokeId(GetIDsOfNames(name)); }
+void IExternalInterface::Invoke(const QString& name) {
+    InvokeId(GetIDsOfNames(name));
+}
 
-QString IExternalInterface::BootstrapScript() { return QString::fromUtf8(kProxyScript); }
+QString IExternalInterface::BootstrapScript() {
+    return QString::fromUtf8(kProxyScript);
+}

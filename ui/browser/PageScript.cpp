@@ -27,7 +27,8 @@ QString BuildPageCall(const QString& name, const QVariantList& args) {
         list.append(QJsonValue::fromVariant(arg));
     }
     QByteArray argsJson = QJsonDocument(list).toJson(QJsonDocument::Compact);
-    return QStringLiteral("(function(){var f=window[%1];if(typeof f!=='function')return null;"
-                          "return f.apply(window,%2);})()")
+    return QStringLiteral(
+               "(function(){var f=window[%1];if(typeof f!=='function')return null;"
+               "return f.apply(window,%2);})()")
         .arg(AsScriptLiteral(nameJson), AsScriptLiteral(argsJson));
 }

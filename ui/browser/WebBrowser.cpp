@@ -68,7 +68,9 @@ QString CWebBrowserUI::CurrentUrl() const {
     return m_viewWidget ? m_view->Url().toString() : QString();
 }
 
-QString CWebBrowserUI::Title() const { return m_viewWidget ? m_view->Title() : QString(); }
+QString CWebBrowserUI::Title() const {
+    return m_viewWidget ? m_view->Title() : QString();
+}
 
 bool CWebBrowserUI::AcceptNavigation(const QUrl& url, bool mainFrame) {
     if (!mainFrame || !m_handler) {

@@ -71,27 +71,29 @@ protected:
 
 TEST_F(ChannelE2E, CurlSeesTheExactAnswerBytes) {
     ASSERT_TRUE(HaveProgram("curl"));
-    std::string out = RunCommand("curl -s -i '" + client.Url("/COMMANDREQUEST.KIVO?MethodName=StartExam") +
-                          "'");
+    std::string out =
+        RunCommand("curl -s -i '" + client.Url("/COMMANDREQUEST.KIVO?MethodName=StartExam") + "'");
     const std::string body = "callback" + kUnknown;
-    EXPECT_EQ(out, "HTTP/1.1 200 OK\r\n"
-                   "Accept-Ranges: bytes\r\n"
-                   "Access-Control-Allow-Origin: *\r\n"
-                   "Connection: Close\r\n"
-                   "Content-Length: " +
-                       std::to_string(body.size()) +
-                       "\r\n"
-                       "Content-Type: text/xml\r\n"
-                       "Server: Simple Http Server\r\n"
-                       "\r\n" +
-                       body);
+    EXPECT_EQ(out,
+              "HTTP/1.1 200 OK\r\n"
+              "Accept-Ranges: bytes\r\n"
+              "Access-Control-Allow-Origin: *\r\n"
+              "Connection: Close\r\n"
+              "Content-Length: " +
+                  std::to_string(body.size()) +
+                  "\r\n"
+                  "Content-Type: text/xml\r\n"
+                  "Server: Simple Http Server\r\n"
+                  "\r\n" +
+                  body);
 
-    std::string named = RunCommand("curl -s '" + client.Url("/EXAMREQUEST.KIVO?CallbackFunc=cb1") + "'");
+    std::string named =
+        RunCommand("curl -s '" + client.Url("/EXAMREQUEST.KIVO?CallbackFunc=cb1") + "'");
     EXPECT_EQ(named, "cb1" + kUnknown);
 
     // A POST with a form body is routed the same way.
     std::string posted = RunCommand("curl -s --data 'MethodName=Nothing&CallbackFunc=p' '" +
-                             client.Url("/EXAMREQUEST.KIVO") + "'");
+                                    client.Url("/EXAMREQUEST.KIVO") + "'");
     EXPECT_EQ(posted, "p" + kUnknown);
 
     EXPECT_NE(client.Log().find("Request Path:/EXAMREQUEST.KIVO?CallbackFunc=cb1\n"),
@@ -165,11 +167,12 @@ TEST_F(ChannelE2E, HeadlessChromiumReceivesTheJsonpArgument) {
                        client.Url("/EXAMREQUEST.KIVO?MethodName=CheckNothing&CallbackFunc=report") +
                        "\"></script></body></html>");
     std::string profile = dir.file("chromium-profile");
-    std::string out = RunCommand(std::string(browser) +
-                          " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-                          " --disable-background-networking --disable-component-update"
-                          " --disable-sync --user-data-dir=" +
-                          profile + " --dump-dom file://" + page + " 2>/dev/null");
+    std::string out =
+        RunCommand(std::string(browser) +
+                   " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+                   " --disable-background-networking --disable-component-update"
+                   " --disable-sync --user-data-dir=" +
+                   profile + " --dump-dom file://" + page + " 2>/dev/null");
     EXPECT_NE(out.find("GOT:unknown request|false|2.3.1.17"), std::string::npos) << out;
 }
 

@@ -12,7 +12,9 @@ namespace {
 constexpr int kStartAttempts = 3;
 constexpr size_t kOutputShown = 2000;
 
-std::string ExamOf(int round) { return "crash-exam-" + std::to_string(round); }
+std::string ExamOf(int round) {
+    return "crash-exam-" + std::to_string(round);
+}
 
 }  // namespace
 
@@ -22,9 +24,9 @@ CrashLoopResult RunCrashLoop(const std::string& folder, int rounds, int maxKillD
     TempDir dir;  // the client's data, registry and runtime folders
     const std::string platformJournal = folder + "/platform.jsonl";
     StandinProcess platform;
-    if (!platform.Start("PlatformStandin",
-                        {"--web", "0", "--update", "0", "--box", "0=true", "--data",
-                         folder + "/platform", "--journal", platformJournal, "--channel", "none"})) {
+    if (!platform.Start("PlatformStandin", {"--web", "0", "--update", "0", "--box", "0=true",
+                                            "--data", folder + "/platform", "--journal",
+                                            platformJournal, "--channel", "none"})) {
         result.failure = platform.Failure();
         return result;
     }
@@ -59,10 +61,10 @@ CrashLoopResult RunCrashLoop(const std::string& folder, int rounds, int maxKillD
     }
 
     StandinProcess downloader;
-    if (!downloader.Start("QorvaneService",
-                          {"-commandline", "--port", std::to_string(absentDownloader), "--data",
-                           folder + "/downloader", "--user", "learner-1", "--report-channel",
-                           "none"})) {
+    if (!downloader.Start(
+            "QorvaneService",
+            {"-commandline", "--port", std::to_string(absentDownloader), "--data",
+             folder + "/downloader", "--user", "learner-1", "--report-channel", "none"})) {
         result.failure = downloader.Failure();
         return result;
     }

@@ -16,8 +16,8 @@ constexpr int kDeliveryWaitMs = 60000;
 TEST(AnswerCrash, EveryAcceptedAnswerArrivesDespiteKillsWithTheDownloaderDown) {
     TempDir dir;
     setenv("QORVANE_REGISTRY_DIR", dir.file("registry").c_str(), 1);
-    CrashLoopResult result = RunCrashLoop(dir.path().string(), kRounds, kMaxKillDelayMs,
-                                          kDeliveryWaitMs);
+    CrashLoopResult result =
+        RunCrashLoop(dir.path().string(), kRounds, kMaxKillDelayMs, kDeliveryWaitMs);
     ASSERT_TRUE(result.ranAll) << result.failure;
     EXPECT_EQ(result.accepted, kRounds);
     EXPECT_EQ(result.delivered, result.accepted);

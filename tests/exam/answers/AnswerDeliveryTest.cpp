@@ -23,18 +23,22 @@ protected:
 
     void StartDownloader() {
         ASSERT_TRUE(m_downloader.Start(
-            "QorvaneService", {"-commandline", "--port", std::to_string(m_downloaderPort), "--data",
-                               m_dir.file("downloader"), "--journal", m_dir.file("downloader.jsonl"),
-                               "--user", "learner-1", "--report-channel", "none"}))
+            "QorvaneService",
+            {"-commandline", "--port", std::to_string(m_downloaderPort), "--data",
+             m_dir.file("downloader"), "--journal", m_dir.file("downloader.jsonl"), "--user",
+             "learner-1", "--report-channel", "none"}))
             << m_downloader.Failure();
         m_downloaderPort = m_downloader.Port("downloader");
     }
 
     // box: the isSuccess text the one box answers; fail: rules for the server.
     void StartPlatform(const std::string& box, const std::vector<std::string>& fail = {}) {
-        std::vector<std::string> args = {"--web", "0", "--update", "0", "--box", "0=" + box,
-                                         "--data", m_dir.file("platform"), "--journal",
-                                         m_dir.file("platform.jsonl"), "--channel", "none"};
+        std::vector<std::string> args = {"--web",     "0",
+                                         "--update",  "0",
+                                         "--box",     "0=" + box,
+                                         "--data",    m_dir.file("platform"),
+                                         "--journal", m_dir.file("platform.jsonl"),
+                                         "--channel", "none"};
         for (const std::string& rule : fail) {
             args.push_back("--fail");
             args.push_back(rule);
@@ -148,9 +152,10 @@ TEST_F(AnswerDelivery, TheSystemGoingDownGetsOneLastAttemptWithinTheDelay) {
     ASSERT_TRUE(WaitForLog("shutdown block held"));
     const size_t before = Posts(m_platformJournal, kAnswerPath).size();
     HttpFetch::Send("DELETE", m_web + "/_standin/faults", "", "text/plain");
-    RunCommand("gdbus call --system --dest org.freedesktop.login1 --object-path "
-               "/org/freedesktop/login1 --method org.freedesktop.DBus.Mock.EmitSignal "
-               "org.freedesktop.login1.Manager PrepareForShutdown b '[<true>]'");
+    RunCommand(
+        "gdbus call --system --dest org.freedesktop.login1 --object-path "
+        "/org/freedesktop/login1 --method org.freedesktop.DBus.Mock.EmitSignal "
+        "org.freedesktop.login1.Manager PrepareForShutdown b '[<true>]'");
     ASSERT_TRUE(WaitForDeliveredRow("exam-1"));
     // One attempt, and it came from the shutdown.
     EXPECT_EQ(Posts(m_platformJournal, kAnswerPath).size(), before + 1);
@@ -180,10 +185,12 @@ TEST_F(AnswerDelivery, ALaterSubmissionOfTheSameExamIsTheOneDelivered) {
 TEST_F(AnswerDelivery, NotJsonIsRefusedAndNothingIsStored) {
     StartPlatform("true");
     StartClient();
-    EXPECT_EQ(m_client.Submit(""),
-              R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
-    EXPECT_EQ(m_client.Submit("{\"userUid\":\"x\"}").find("error json formart!") != std::string::npos,
-              true);
+    EXPECT_EQ(
+        m_client.Submit(""),
+        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
+    EXPECT_EQ(
+        m_client.Submit("{\"userUid\":\"x\"}").find("error json formart!") != std::string::npos,
+        true);
     EXPECT_TRUE(DownloaderRows(m_downloader.Url("downloader")).empty());
 }
 
@@ -211,8 +218,9 @@ TEST_F(AnswerDelivery, AnAnswerStoredNowhereIsNotCalledOk) {
     m_downloader.Terminate();
     StartPlatform("no", {std::string("path=") + kAnswerPath + ",status=503"});
     StartClient();
-    EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-1")),
-              R"(cb([{"errorCode":"-1","errorMsg":"answer not stored","isSuccess":"false","version":"2.3.1.17"}]))");
+    EXPECT_EQ(
+        m_client.Submit(AnswerBody(m_web, "exam-1")),
+        R"(cb([{"errorCode":"-1","errorMsg":"answer not stored","isSuccess":"false","version":"2.3.1.17"}]))");
     // With the downloader back, its table is a durable home: ok again.
     StartDownloader();
     EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-2")), kOkAnswer);
@@ -233,8 +241,8 @@ TEST_F(AnswerDelivery, RowsLeftInTheDownloaderAreReadBackButADeliveredOneIsNotSe
     // of exam-2 that only it kept (no path known for it).
     StartDownloader();
     auto sql = [&](const std::string& statement) {
-        return HttpFetch::Get(m_downloader.Url("downloader") + "/EXECSQL.KIVO?Sql=" +
-                              HttpFetch::Encode(statement));
+        return HttpFetch::Get(m_downloader.Url("downloader") +
+                              "/EXECSQL.KIVO?Sql=" + HttpFetch::Encode(statement));
     };
     sql("create table if not exists examAnswer(userId varchar,examId varchar,answer varchar,"
         "url varchar,lastTime BIGINT,status int, primary key(userId,examId) )");

@@ -19,7 +19,8 @@ bool LogindMock::Start() {
         return false;
     }
     setenv("DBUS_SYSTEM_BUS_ADDRESS", session, 1);
-    if (!m_process.Start({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"})) {
+    if (!m_process.Start(
+            {"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"})) {
         return false;
     }
     return RunCommand("gdbus wait --system --timeout " + std::to_string(kBusWaitSeconds) +
@@ -36,15 +37,16 @@ bool ClientProcess::Start(int downloaderPort, const std::map<std::string, std::s
     m_port = FreeLocalPort();
     const char* bus = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
     m_process = std::make_unique<ChildProcess>();
-    std::map<std::string, std::string> env = {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
-         {"QORVANE_DATA_PATH", m_dir.file("client")},
-         {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
-         {"QORVANE_DOWNLOADER_PORT", std::to_string(downloaderPort)},
-         {"QORVANE_ANSWER_RETRY_MS", "200"},
-         {"XDG_RUNTIME_DIR", m_dir.path().string()},
-         // Never the machine's own logind.
-         {"DBUS_SYSTEM_BUS_ADDRESS", bus ? bus : "unix:path=/nonexistent/qorvane-test-bus"},
-         {"QT_QPA_PLATFORM", "offscreen"}};
+    std::map<std::string, std::string> env = {
+        {"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
+        {"QORVANE_DATA_PATH", m_dir.file("client")},
+        {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
+        {"QORVANE_DOWNLOADER_PORT", std::to_string(downloaderPort)},
+        {"QORVANE_ANSWER_RETRY_MS", "200"},
+        {"XDG_RUNTIME_DIR", m_dir.path().string()},
+        // Never the machine's own logind.
+        {"DBUS_SYSTEM_BUS_ADDRESS", bus ? bus : "unix:path=/nonexistent/qorvane-test-bus"},
+        {"QT_QPA_PLATFORM", "offscreen"}};
     for (const auto& [name, value] : extra) {
         env[name] = value;
     }
@@ -53,24 +55,31 @@ bool ClientProcess::Start(int downloaderPort, const std::map<std::string, std::s
     return started && m_process->WaitForOutput("ChannelServer", kStartLimitMs);
 }
 
-void ClientProcess::Kill() { m_process->Stop(SIGKILL); }
+void ClientProcess::Kill() {
+    m_process->Stop(SIGKILL);
+}
 
-int ClientProcess::Stop() { return m_process->Stop(); }
+int ClientProcess::Stop() {
+    return m_process->Stop();
+}
 
 std::string ClientProcess::Submit(const std::string& body) {
     // The method travels in the query and the answer in the body: a GET
     // with a body, since the channel reads a POST's parameters from its body.
-    HttpResult result = HttpFetch::Send(
-        "GET",
-        "http://127.0.0.1:" + std::to_string(m_port) +
-            "/EXAMREQUEST.KIVO?MethodName=SubmitExamAnswers&CallbackFunc=cb",
-        body, "application/json");
+    HttpResult result =
+        HttpFetch::Send("GET",
+                        "http://127.0.0.1:" + std::to_string(m_port) +
+                            "/EXAMREQUEST.KIVO?MethodName=SubmitExamAnswers&CallbackFunc=cb",
+                        body, "application/json");
     return result.body;
 }
 
-std::string ClientProcess::Log() { return ReadWholeFile(m_dir.file("client/log/QorvaneUI.log")); }
+std::string ClientProcess::Log() {
+    return ReadWholeFile(m_dir.file("client/log/QorvaneUI.log"));
+}
 
-std::string AnswerBody(const std::string& webUrl, const std::string& exam, const std::string& text) {
+std::string AnswerBody(const std::string& webUrl, const std::string& exam,
+                       const std::string& text) {
     Json::Value item(Json::objectValue);
     item["userUid"] = "learner-1";
     item["examUid"] = exam;
@@ -104,7 +113,8 @@ std::map<std::string, std::pair<std::string, std::string>> DownloaderRows(
     std::map<std::string, std::pair<std::string, std::string>> rows;
     HttpResult result = HttpFetch::Get(
         downloaderUrl + "/EXECSQL.KIVO?Sql=" +
-        HttpFetch::Encode("select examId, answer, status from examAnswer where userId='learner-1'"));
+        HttpFetch::Encode(
+            "select examId, answer, status from examAnswer where userId='learner-1'"));
     // <SqlResult><![CDATA[sep 0 sep msg sep rows sep cols sep cells...]]></SqlResult>
     size_t open = result.body.find("<SqlResult><![CDATA[");
     size_t close = result.body.rfind("]]></SqlResult>");

@@ -30,10 +30,10 @@ protected:
         const std::string output = m_manager.Output();
         const size_t start = output.find("SESSION_MANAGER=") + 16;
         m_address = output.substr(start, output.find('\n', start) - start);
-        ASSERT_TRUE(m_platform.Start("PlatformStandin",
-                                     {"--web", "0", "--update", "0", "--box", "0=no", "--data",
-                                      m_dir.file("platform"), "--channel", "none", "--fail",
-                                      std::string("path=") + kAnswerPath + ",status=503"}))
+        ASSERT_TRUE(m_platform.Start(
+            "PlatformStandin",
+            {"--web", "0", "--update", "0", "--box", "0=no", "--data", m_dir.file("platform"),
+             "--channel", "none", "--fail", std::string("path=") + kAnswerPath + ",status=503"}))
             << m_platform.Failure();
         ASSERT_TRUE(m_client.Start(FreeLocalPort(), {{"QT_QPA_PLATFORM", "xcb"},
                                                      {"SESSION_MANAGER", m_address},
@@ -77,7 +77,9 @@ TEST_F(SessionEnd, RefusedWhilePendingAllowedAfterAndTheClientOutlivesTheManager
     HttpFetch::Send("DELETE", web + "/_standin/faults", "", "text/plain");
     JournalWatch journal(m_dir.file("platform/journal.jsonl"));
     ASSERT_TRUE(journal.WaitFor(
-        [&](const Json::Value& e) { return IsPost(e, kAnswerPath) && e["time"].asInt64() >= healedMs; },
+        [&](const Json::Value& e) {
+            return IsPost(e, kAnswerPath) && e["time"].asInt64() >= healedMs;
+        },
         kWaitMs));
     bool released = false;
     for (int round = 2; round < 10 && !released; ++round) {
@@ -88,8 +90,9 @@ TEST_F(SessionEnd, RefusedWhilePendingAllowedAfterAndTheClientOutlivesTheManager
 
     // The manager dies; the client stays and keeps answering.
     m_manager.Stop(SIGKILL);
-    HttpResult status = HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_client.Port()) +
-                                       "/EXAMREQUEST.KIVO?MethodName=CheckExamStatus&CallbackFunc=cb");
+    HttpResult status =
+        HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_client.Port()) +
+                       "/EXAMREQUEST.KIVO?MethodName=CheckExamStatus&CallbackFunc=cb");
     EXPECT_EQ(status.status, 200);
     EXPECT_TRUE(m_client.Process().Running());
     EXPECT_EQ(m_client.Stop(), 0);

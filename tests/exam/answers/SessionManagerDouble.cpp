@@ -2,7 +2,8 @@
 // "SESSION_MANAGER=<ids>", registers every client, and on SIGUSR1 asks each
 // of them to save itself for a shutdown that allows interaction. It prints
 // what the clients answer ("interact done #R cancel=N", "save yourself
-// done #R success=N", R counting the requests), so a test sees whether the end of the session was cancelled.
+// done #R success=N", R counting the requests), so a test sees whether the end of the session was
+// cancelled.
 
 #include <X11/ICE/ICElib.h>
 #include <X11/SM/SMlib.h>
@@ -27,7 +28,9 @@ void OnSignal(int) {
     (void)ignored;
 }
 
-Bool AnyHost(char*) { return True; }
+Bool AnyHost(char*) {
+    return True;
+}
 
 Status RegisterClient(SmsConn conn, SmPointer, char* previousId) {
     char* id = SmsGenerateClientID(conn);
@@ -39,7 +42,9 @@ Status RegisterClient(SmsConn conn, SmPointer, char* previousId) {
     return 1;
 }
 
-void InteractRequest(SmsConn conn, SmPointer, int) { SmsInteract(conn); }
+void InteractRequest(SmsConn conn, SmPointer, int) {
+    SmsInteract(conn);
+}
 
 void InteractDone(SmsConn conn, SmPointer, Bool cancelShutdown) {
     std::printf("interact done #%d cancel=%d\n", g_round, cancelShutdown ? 1 : 0);
@@ -49,7 +54,9 @@ void InteractDone(SmsConn conn, SmPointer, Bool cancelShutdown) {
 }
 
 void SaveYourselfRequest(SmsConn, SmPointer, int, Bool, int, Bool, Bool) {}
-void SaveYourselfPhase2Request(SmsConn conn, SmPointer) { SmsSaveYourselfPhase2(conn); }
+void SaveYourselfPhase2Request(SmsConn conn, SmPointer) {
+    SmsSaveYourselfPhase2(conn);
+}
 
 void SaveYourselfDone(SmsConn, SmPointer, Bool success) {
     std::printf("save yourself done #%d success=%d\n", g_round, success ? 1 : 0);
@@ -84,7 +91,9 @@ void DeleteProperties(SmsConn, SmPointer, int count, char** names) {
     std::free(names);
 }
 
-void GetProperties(SmsConn conn, SmPointer) { SmsReturnProperties(conn, 0, nullptr); }
+void GetProperties(SmsConn conn, SmPointer) {
+    SmsReturnProperties(conn, 0, nullptr);
+}
 
 Status NewClient(SmsConn, SmPointer, unsigned long* mask, SmsCallbacks* callbacks, char**) {
     *mask = SmsRegisterClientProcMask | SmsInteractRequestProcMask | SmsInteractDoneProcMask |

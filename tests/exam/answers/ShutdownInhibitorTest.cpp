@@ -53,9 +53,10 @@ private:
 };
 
 std::string Logind(const std::string& method, const std::string& args = "") {
-    return RunCommand("gdbus call --system --dest org.freedesktop.login1 --object-path "
-                      "/org/freedesktop/login1 --method " +
-                      method + " " + args + " 2>&1");
+    return RunCommand(
+        "gdbus call --system --dest org.freedesktop.login1 --object-path "
+        "/org/freedesktop/login1 --method " +
+        method + " " + args + " 2>&1");
 }
 
 class ShutdownInhibitorTest : public ::testing::Test {
@@ -66,8 +67,8 @@ protected:
             GTEST_SKIP() << "needs dbus-run-session and gdbus";
         }
         setenv("DBUS_SYSTEM_BUS_ADDRESS", session, 1);
-        ASSERT_TRUE(m_logind.Start({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
-                                    "logind"}));
+        ASSERT_TRUE(m_logind.Start(
+            {"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"}));
         ASSERT_EQ(RunCommand("gdbus wait --system --timeout " + std::to_string(kBusWaitSeconds) +
                              " org.freedesktop.login1 && echo up"),
                   "up\n");

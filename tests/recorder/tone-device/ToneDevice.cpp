@@ -32,7 +32,9 @@ struct ToneDevice {
     uint64_t generated = 0;  // frames produced since open, keeps the phase
 };
 
-ToneDevice* Device(snd_pcm_ioplug_t* io) { return static_cast<ToneDevice*>(io->private_data); }
+ToneDevice* Device(snd_pcm_ioplug_t* io) {
+    return static_cast<ToneDevice*>(io->private_data);
+}
 
 uint64_t ElapsedFrames(const ToneDevice* device) {
     if (!device->running) {
@@ -52,7 +54,8 @@ int Start(snd_pcm_ioplug_t* io) {
     double period = static_cast<double>(io->period_size) / io->rate;
     itimerspec schedule{};
     schedule.it_interval.tv_sec = static_cast<time_t>(period);
-    schedule.it_interval.tv_nsec = static_cast<long>((period - static_cast<double>(schedule.it_interval.tv_sec)) * 1e9);
+    schedule.it_interval.tv_nsec =
+        static_cast<long>((period - static_cast<double>(schedule.it_interval.tv_sec)) * 1e9);
     schedule.it_value = schedule.it_interval;
     return timerfd_settime(device->timer, 0, &schedule, nullptr) == 0 ? 0 : -errno;
 }
@@ -87,11 +90,13 @@ snd_pcm_sframes_t Transfer(snd_pcm_ioplug_t* io, const snd_pcm_channel_area_t* a
     if (io->stream == SND_PCM_STREAM_CAPTURE) {
         for (snd_pcm_uframes_t i = 0; i < size; ++i) {
             double t = static_cast<double>(device->generated + i) / io->rate;
-            auto sample = static_cast<int16_t>(kAmplitude * std::sin(2 * M_PI * device->frequency * t));
+            auto sample =
+                static_cast<int16_t>(kAmplitude * std::sin(2 * M_PI * device->frequency * t));
             for (unsigned ch = 0; ch < io->channels; ++ch) {
                 const snd_pcm_channel_area_t& area = areas[ch];
                 auto* base = static_cast<uint8_t*>(area.addr);
-                auto* target = reinterpret_cast<int16_t*>(base + (area.first + area.step * (offset + i)) / 8);
+                auto* target =
+                    reinterpret_cast<int16_t*>(base + (area.first + area.step * (offset + i)) / 8);
                 *target = sample;
             }
         }
@@ -106,7 +111,8 @@ snd_pcm_sframes_t Transfer(snd_pcm_ioplug_t* io, const snd_pcm_channel_area_t* a
     return static_cast<snd_pcm_sframes_t>(size);
 }
 
-int PollRevents(snd_pcm_ioplug_t* io, struct pollfd* pfd, unsigned int nfds, unsigned short* revents) {
+int PollRevents(snd_pcm_ioplug_t* io, struct pollfd* pfd, unsigned int nfds,
+                unsigned short* revents) {
     ToneDevice* device = Device(io);
     *revents = 0;
     if (nfds == 1 && (pfd[0].revents & POLLIN)) {
@@ -151,11 +157,16 @@ int SetConstraints(snd_pcm_ioplug_t* io) {
     static const unsigned int accesses[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
     static const unsigned int formats[] = {SND_PCM_FORMAT_S16_LE};
     int err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_ACCESS, 1, accesses);
-    if (err >= 0) err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_FORMAT, 1, formats);
-    if (err >= 0) err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2);
-    if (err >= 0) err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_RATE, 8000, 48000);
-    if (err >= 0) err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 256, 65536);
-    if (err >= 0) err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIODS, 2, 64);
+    if (err >= 0)
+        err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_FORMAT, 1, formats);
+    if (err >= 0)
+        err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2);
+    if (err >= 0)
+        err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_RATE, 8000, 48000);
+    if (err >= 0)
+        err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 256, 65536);
+    if (err >= 0)
+        err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIODS, 2, 64);
     return err;
 }
 

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     }
     // Both attempts must leave the crash filter in place.
     signal(SIGSEGV, SIG_DFL);
-    struct sigaction ignore{};
+    struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGSEGV, &ignore, nullptr);
     sigaction(SIGABRT, &ignore, nullptr);

@@ -19,14 +19,15 @@ std::string g_name;
 void Journal(const std::string& event, const std::string& detail = "") {
     FILE* out = std::fopen(g_journal.c_str(), "a");
     if (out) {
-        std::fprintf(out, "%s %s %d %s\n", event.c_str(), g_name.c_str(), static_cast<int>(getpid()),
-                     detail.c_str());
+        std::fprintf(out, "%s %s %d %s\n", event.c_str(), g_name.c_str(),
+                     static_cast<int>(getpid()), detail.c_str());
         std::fclose(out);
     }
 }
 
 int PortFor(const std::string& name) {
-    const char* variable = name == "QorvanePlatform" ? "QORVANE_CLIENT_PORT" : "QORVANE_DOWNLOADER_PORT";
+    const char* variable =
+        name == "QorvanePlatform" ? "QORVANE_CLIENT_PORT" : "QORVANE_DOWNLOADER_PORT";
     const char* text = std::getenv(variable);
     return text ? std::atoi(text) : 0;
 }
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
     std::string path = argv[0];
     size_t slash = path.rfind('/');
     g_name = slash == std::string::npos ? path : path.substr(slash + 1);
-    g_journal = (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/journal.txt";
+    g_journal =
+        (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/journal.txt";
     auto variable = [](const char* name) {
         const char* text = std::getenv(name);
         return std::string(text ? text : "-");
@@ -56,15 +58,16 @@ int main(int argc, char** argv) {
         }
     }
     httplib::Server server;
-    server.Get("/COMMANDREQUEST.KIVO", [&](const httplib::Request& request, httplib::Response& response) {
-        if (request.get_param_value("MethodName") == "ExitProcess") {
-            Journal("exit-request");
-            response.set_content("{\"code\":0}", "application/json");
-            server.stop();
-        } else {
-            response.status = 404;
-        }
-    });
+    server.Get("/COMMANDREQUEST.KIVO",
+               [&](const httplib::Request& request, httplib::Response& response) {
+                   if (request.get_param_value("MethodName") == "ExitProcess") {
+                       Journal("exit-request");
+                       response.set_content("{\"code\":0}", "application/json");
+                       server.stop();
+                   } else {
+                       response.status = 404;
+                   }
+               });
     const int port = PortFor(g_name);
     if (port <= 0 || !server.listen("127.0.0.1", port)) {
         Journal("no-port");
