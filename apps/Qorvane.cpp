@@ -1,28 +1,8 @@
 // The session service. Started by systemd it reports its state through
 // sd_notify; started by hand it runs the same job in the console until
 // Ctrl+C. "-install" and "-uninstall" manage its systemd unit.
-#include <string>
-
-#include "foundation/CLog.h"
-#include "platform/crash/CrashFilter.h"
-#include "platform/paths/ProgramDirectory.h"
-#include "platform/signals/StopSignals.h"
-#include "service/ServiceHost.h"
-#include "service/SessionJob.h"
+#include "service/ServiceProgram.h"
 
 int main(int argc, char** argv) {
-    // Before any thread exists, so that every thread inherits the mask.
-    BlockStopSignals();
-    const std::string logBase = ProgramDirectory() + "Qorvane";
-    CLog::Instance().Open(logBase.c_str());
-    SVC_LOG("Init service");
-
-    InstallCrashFilter();
-    LockCrashFilter();
-
-    ServiceHost& host = ServiceHost::Instance();
-    host.SetJob(StartSysProc, EndSysProc);
-    host.RunService(ApplicationName().c_str(), argc, argv);
-    SVC_LOG("End Server");
-    return 0;
+    return RunServiceProgram(argc, argv);
 }

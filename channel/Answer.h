@@ -4,10 +4,8 @@
 #include <string_view>
 
 #include "foundation/UrlUtil.h"  // PercentDecode, used with every answer
+#include "foundation/Version.h"
 
-// The client's own version, sent in every channel answer and compared by the
-// update check.
-constexpr const char* kClientVersion = "2.3.1.17";
 constexpr const char* kDefaultCallback = "callback";
 
 

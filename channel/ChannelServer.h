@@ -4,6 +4,8 @@
 #include <string>
 #include <thread>
 
+#include "foundation/LocalPorts.h"
+
 #include "http/Socket.h"
 #include "http/ThreadPool.h"
 
@@ -11,7 +13,7 @@
 // hands each one, as a CClientWork, to the ten pool threads.
 class CChannelSever : public CThreadPool {
 public:
-    static constexpr int kPort = 32899;
+    static constexpr int kPort = kChannelPort;
     // Every caller (the pages in the learner's browser, the session service)
     // is on this machine; listening on other interfaces would let anyone on
     // the exam-room network end or start a learner's exam.

@@ -42,7 +42,7 @@ int DispatchRequest(CHttpResponse& response, CClientWork* work, CHttpRequest& re
         }
     }
     std::string method;
-    request.GetParam("MethodName", method);
+    request.GetParam(kParamMethodName, method);
     std::string callback = ReadCallbackName(request);
 
     std::string uri;

@@ -1,17 +1,23 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "foundation/LocalPorts.h"
 #include "platform/process/Processes.h"
+#include "platform/session/SessionProvider.h"
 
 // The service's job: keep the client program running in the user session
 // of the console seat, moving it when that session changes, keep the course
 // downloader running beside the service, and end both on stop.
 
-inline constexpr int kClientPort = 32899;
-inline constexpr int kDownloaderPort = 32889;
+inline constexpr int kClientPort = kChannelPort;
 inline constexpr const char* kClientProgram = "QorvanePlatform";
 inline constexpr const char* kDownloaderProgram = "QorvaneService";
+
+// Where the sessions come from: logind unless set (before StartSysProc).
+void SetSessionProviderFactory(std::function<std::unique_ptr<SessionProvider>()> factory);
 
 // Starts the two keeper threads; returns 0.
 int StartSysProc();

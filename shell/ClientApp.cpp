@@ -16,12 +16,14 @@
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
+#include "exam/session/ExamSessionMethods.h"
 #include "shell/ClientConfig.h"
 #include "shell/MainFrame.h"
 #include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
+#include "ui/browser/BrowserHost.h"
 
 namespace {
 
@@ -91,6 +93,7 @@ int RunClient(int argc, char** argv) {
         fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");
         return 1;
     }
+    BrowserHost::PrepareEngine();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     MessageHub::Install();
@@ -107,6 +110,7 @@ int RunClient(int argc, char** argv) {
         return 0;
     }
 
+    RegisterExamSessionMethods([] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
     if (InitClient() != 0) {
         LOG_ERROR("program init fail!\n");
         return 1;

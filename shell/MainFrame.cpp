@@ -7,8 +7,12 @@
 #include <QLabel>
 #include <QLocale>
 #include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include <iterator>
 
 #include "channel/Answer.h"
+#include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "shell/AboutWnd.h"
 #include "shell/config/StringTable.h"
@@ -16,6 +20,7 @@
 #include "ui/MenuWnd.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
+#include "ui/browser/WebBrowser.h"
 
 namespace {
 
@@ -35,9 +40,9 @@ constexpr TabButton kTabButtons[] = {
 };
 
 constexpr const char* kTrayIconImage = "tray.png";
-// The platform's analytics page shown under the about tab; the host is ours
-// to choose, and the stand-in platform serves it on this machine.
-constexpr const char* kAnalyticsPage = "http://127.0.0.1:18080/analytics.html";
+// The platform's analytics page shown under the about tab, on the host the
+// installation names (versionSetting.ini).
+constexpr const char* kAnalyticsPath = "/analytics.html";
 constexpr const char* kSecondSkinArchive = "skin2.zip";
 
 // The build date as "YYYY/MM/DD " from the compiler's "Mmm dd yyyy".
@@ -83,15 +88,29 @@ void CMainFrame::InitAfterCreate() {
     if (auto* version = FindControl<QLabel>("LabelVersion")) {
         version->setText(VersionText());
     }
-    if (VersionSetting::Current().Internet) {
-        if (QWidget* web = FindControl("AxWbContent")) {
-            web->setProperty("navigateUrl", AnalyticsUrl());
-        }
+}
+
+void CMainFrame::ShowAboutPage() {
+    // The page loads when the tab is first shown: an idle client in the tray
+    // starts no browser.
+    if (!VersionSetting::Current().Internet) {
+        return;
     }
+    QWidget* area = FindControl("AxWbContent");
+    if (!area || area->findChild<CWebBrowserUI*>()) {
+        return;
+    }
+    auto* layout = area->layout() ? area->layout() : new QVBoxLayout(area);
+    layout->setContentsMargins(1, 1, 1, 1);
+    auto* browser = new CWebBrowserUI(area);
+    browser->setObjectName("about_browser");
+    layout->addWidget(browser);
+    browser->NavigateUrl(AnalyticsUrl());
 }
 
 QString CMainFrame::AnalyticsUrl() {
-    QString url = QString(kAnalyticsPage) + "?ver=" + kClientVersion;
+    QString url = QString::fromStdString(VersionSetting::Current().AnalyticsHost) + kAnalyticsPath +
+                  "?ver=" + kClientVersion;
     url.replace("#", "%23");
     url.replace("+", "%2B");
     return url;
@@ -112,14 +131,15 @@ void CMainFrame::SelectTab(Tab tab) {
     if (auto* tabs = FindControl<QStackedWidget>("tab_ctrl")) {
         tabs->setCurrentIndex(tab);
     }
-    for (int i = 0; i < 4; ++i) {
-        SetControlImage(kTabButtons[i].name,
-                        i == tab ? kTabButtons[i].overImage : kTabButtons[i].image);
+    for (size_t i = 0; i < std::size(kTabButtons); ++i) {
+        SetControlImage(kTabButtons[i].name, static_cast<int>(i) == tab ? kTabButtons[i].overImage
+                                                                        : kTabButtons[i].image);
     }
 }
 
 void CMainFrame::ClickNotify(const QString& name) {
-    for (int i = 0; i < 3; ++i) {
+    // The pages with a tab page object; the about tab has none (below).
+    for (size_t i = 0; i < std::size(m_pages); ++i) {
         if (name == kTabButtons[i].name) {
             SelectTab(static_cast<Tab>(i));
             m_currentPage = m_pages[i];
@@ -131,6 +151,7 @@ void CMainFrame::ClickNotify(const QString& name) {
     }
     if (name == "about") {
         SelectTab(kTabAbout);  // the current page stays as it was
+        ShowAboutPage();
     } else if (name == "btn_close") {
         MinimizeToTray();
     } else if (name == "btn_min") {
@@ -191,21 +212,21 @@ void CMainFrame::SetMessageHandler(UINT message, MessageHandler handler) {
     m_handlers[message] = std::move(handler);
 }
 
-void CMainFrame::OnMenuCommand(int command) {
+void CMainFrame::OnMenuCommand(MenuCommand command) {
     switch (command) {
-        case 1:
+        case MenuCommand::kShowMainWindow:
             RestoreFromTray();
             break;
-        case 2:
+        case MenuCommand::kExitToHidden:
             // Hidden without an icon; only the channel's ExitProcess ends us.
             RemoveTrayIcon();
             ShowWindow(false);
             break;
-        case 3:
+        case MenuCommand::kSwitchSkin:
             SkinStore::Instance().SetArchive(kSecondSkinArchive);
             ReloadAllSkins();
             break;
-        case 4:
+        case MenuCommand::kShowAbout:
             ShowAboutWindow(this);
             break;
         default:
@@ -225,8 +246,10 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
             }
             return 0;
         case WM_MENU_COMMAND:
-            OnMenuCommand(static_cast<int>(wParam));
+            OnMenuCommand(static_cast<MenuCommand>(wParam));
             return 0;
+        case WM_START_EXAM:
+            return HandleStartExamMessage(lParam);
         case WM_CONFIRM_DELETE:
             if (m_courseHooks.confirmDelete) {
                 m_courseHooks.confirmDelete(wParam);

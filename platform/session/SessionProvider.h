@@ -34,11 +34,6 @@ public:
 
 std::unique_ptr<SessionProvider> CreateLogindSessionProvider();
 
-// Reads the sessions from a text file on every call, so a test can change
-// them while the program runs. Lines: "active <id> <user>", "other <id>
-// <user>", and "KEY=value" for the environment of every session.
-std::unique_ptr<SessionProvider> CreateScriptedSessionProvider(const std::string& path);
-
 // The variables taken over from a session's processes.
 inline constexpr const char* kSessionVariables[] = {
     "DISPLAY", "XAUTHORITY", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS", "HOME", "USER"};

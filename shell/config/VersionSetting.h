@@ -13,6 +13,9 @@ struct VersionSetting {
     bool AutoUpdate = true;      // [AutoUpdate] Allow=1: automatic update allowed
     bool ProxyDetector = false;  // [ProxyDetector] Allow=0: proxy detection allowed
     bool AutoDelCache = true;    // [AutoDelCache] Allow=1: delete cached course files after use
+    // [Internet] AnalyticsHost=: where the about tab's analytics page lives;
+    // the platform stand-in on this machine unless an installation says.
+    std::string AnalyticsHost = "http://127.0.0.1:18080";
 
     // Reads the switches from the given file.
     static VersionSetting Load(const std::string& path);

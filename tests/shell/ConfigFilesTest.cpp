@@ -51,7 +51,7 @@ TEST(VersionSetting, DefaultsAndOverrides) {
 
     const std::string path = dir.file("versionSetting.ini");
     WriteWholeFile(path,
-                   "[course]\nflv=2\n[INTERNET]\nAllow=0\n[AutoUpdate]\nAllow=off\n"
+                   "[course]\nflv=2\n[INTERNET]\nAllow=0\nAnalyticsHost=https://stats.school.example\n[AutoUpdate]\nAllow=off\n"
                    "[ProxyDetector]\nAllow=1\n[AutoDelCache]\nAllow=0\n");
     VersionSetting changed = VersionSetting::Load(path);
     EXPECT_TRUE(changed.FLV);
@@ -59,4 +59,5 @@ TEST(VersionSetting, DefaultsAndOverrides) {
     EXPECT_FALSE(changed.AutoUpdate);  // no digits reads as 0
     EXPECT_TRUE(changed.ProxyDetector);
     EXPECT_FALSE(changed.AutoDelCache);
+    EXPECT_EQ(changed.AnalyticsHost, "https://stats.school.example");
 }

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/session/SessionProvider.h"
+#include "tests/service/support/ScriptedSessionProvider.h"
 
 namespace {
 

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The supervised exam's speed and memory, in a private X session:
+#  - RSS of the idle client (before any page) and whether a browser process runs;
+#  - StartExam request -> the exam page's load event, 10 runs (the first one,
+#    which starts the web engine, reported separately), median and max;
+#  - RSS of the client and of client + browser processes during an exam with
+#    two tabs, and after StopExam.
+#   bench/exam/run.sh [runs]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+bin=${QORVANE_BUILD_DIR:-$top/build}/bin
+runs=${1:-10}
+readonly kPollSeconds=0.02
+readonly kPageWaitPolls=1500
+
+work=$(mktemp -d)
+mkdir -m 700 "$work/runtime"
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    "$top/scripts/xsession.sh" stop "$work/x" >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$top/scripts/xsession.sh" start "$work/x" >/dev/null
+export DISPLAY=$(cat "$work/x/display")
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+channel_port=$(free_port)
+web_port=$(free_port)
+channel="http://127.0.0.1:$channel_port"
+"$bin/PlatformStandin" --web "$web_port" --update 0 --box 0 --data "$work/platform" \
+    --channel "$channel" >/dev/null 2>&1 &
+pids+=($!)
+XDG_RUNTIME_DIR=$work/runtime QORVANE_REGISTRY_DIR=$work/registry HOME=$work \
+    QORVANE_CHANNEL_PORT=$channel_port QORVANE_DATA_PATH=$work/data "$bin/QorvanePlatform" \
+    >"$work/client.log" 2>&1 &
+client_pid=$!
+pids+=($client_pid)
+for _ in $(seq 200); do
+    curl -s -o /dev/null "$channel/" && curl -s -o /dev/null "http://127.0.0.1:$web_port/" && break
+    sleep 0.1
+done
+sleep 2  # let start-up settle before the idle figures
+
+rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+tree_rss_kb() {
+    local total=0 pid
+    for pid in $(ps -o pid= --ppid "$1") ; do
+        total=$((total + $(tree_rss_kb "$pid")))
+    done
+    echo $((total + $(rss_kb "$1")))
+}
+engine_processes() { ps -o comm= --ppid "$client_pid" | grep -c QtWebEngine || true; }
+
+echo "idle client: RSS $(( $(rss_kb $client_pid) / 1024 )) MB, browser processes: $(engine_processes)"
+
+exam() { curl -s "$channel/EXAMREQUEST.KIVO?MethodName=$1&CallbackFunc=cb${2:-}"; }
+loaded_count() { grep -c '"fn":"loaded"' "$work/platform/journal.jsonl" 2>/dev/null || true; }
+
+times=()
+for run in $(seq "$runs"); do
+    page="http://127.0.0.1:$web_port/probe.html?tag=run$run&channel=$channel"
+    args=$(python3 -c 'import json,sys,urllib.parse; print(urllib.parse.quote(json.dumps([{"domainUrl":sys.argv[1],"isTop":"true"}])))' "$page")
+    before=$(loaded_count)
+    start=$(date +%s%N)
+    exam StartExam "&RequestArgs=$args" >/dev/null
+    for _ in $(seq $kPageWaitPolls); do
+        [[ $(loaded_count) -gt $before ]] && break
+        sleep $kPollSeconds
+    done
+    end=$(date +%s%N)
+    times+=($(( (end - start) / 1000000 )))
+    if [[ $run -eq $runs ]]; then
+        sleep 1
+        echo "during an exam with two tabs: client RSS $(( $(rss_kb $client_pid) / 1024 )) MB," \
+             "client + browser processes $(( $(tree_rss_kb $client_pid) / 1024 )) MB"
+    fi
+    exam StopExam >/dev/null
+done
+sleep 2
+echo "after StopExam: client RSS $(( $(rss_kb $client_pid) / 1024 )) MB," \
+     "client + browser processes $(( $(tree_rss_kb $client_pid) / 1024 )) MB"
+
+first=${times[0]}
+rest=("${times[@]:1}")
+sorted=($(printf '%s\n' "${rest[@]}" | sort -n))
+count=${#sorted[@]}
+median=${sorted[$((count / 2))]}
+max=${sorted[$((count - 1))]}
+echo "StartExam -> page loaded: first run ${first} ms; next $count runs median ${median} ms, max ${max} ms"
+echo "all runs (ms): ${times[*]}"

@@ -1,0 +1,3 @@
+#include "exam/window/ExamStatus.h"
+
+std::atomic<int> examStatus{kExamStatusNone};

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QPointer>
+#include <QVariant>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "channel/ArgumentRecords.h"
+#include "exam/window/ExamLockdown.h"
+#include "ui/WindowImplBaseNew.h"
+#include "ui/browser/WebBrowserEventHandler.h"
+
+class CMyWebBrowser;
+class CWebBrowserUI;
+class IExamCamera;
+class QPushButton;
+class QStackedWidget;
+
+// The supervised exam window: full screen, the exam page and the pages it
+// opens in tabs, and, when the exam asks for it, the desktop locked down.
+// At most one exists; GUI thread only (other threads use ExamWindow through
+// the message hub).
+class CExamWnd : public WindowImplBaseNew, public CMyWebBrowserEventHandler {
+    Q_OBJECT
+public:
+    static constexpr uint32_t kStyle = 0x0000080B;
+    static constexpr int kTopmostTimer = 1;
+    static constexpr int kTopmostIntervalMs = 1000;
+    static constexpr int kCameraTimer = 2;
+    static constexpr int kCameraMode = 2;
+    static constexpr int kCameraFaultSeconds = 5;
+    // Pages of this site are never loaded in the exam window.
+    static constexpr const char* kRefusedSite = "qorvane-refused.invalid";
+
+    CExamWnd();
+    ~CExamWnd() override;
+
+    bool OpenExam(const ExamStartArgs& args);
+    bool EndExam();
+    bool OnCameraStatus(int code);
+    bool Navigate(const QString& url);
+    void AddTab();
+    void CloseTab(int index);
+    void ShowTitleBar();
+    // Calls a script function of the current tab's page without waiting.
+    void CallPageFunction(const QString& name, const QVariantList& args);
+    // The same, handing back the function's result (any thread).
+    QVariant CallPageFunctionAndWait(const QString& name, const QVariantList& args);
+
+    int TabCount() const { return static_cast<int>(m_tabs.size()); }
+    int CurrentTab() const;
+    bool LockedDown() const { return m_lockedDown; }
+
+protected:
+    QString GetSkinFile() const override { return "ExamWnd.xml"; }
+    void InitAfterCreate() override;
+    void ClickNotify(const QString& name) override {}
+    void OnTimer(int id) override;
+    LRESULT HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                bool& handled) override;
+    void OnClose(bool& handled) override;
+    void OnFinalMessage() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Page events.
+    void BeforeNavigate2(const QString& url, bool& cancel) override;
+    void NewWindow3(const QString& url, bool& cancel) override;
+    void NavigateComplete2(const QString& url, bool ok) override;
+    bool GetExternal() override { return true; }
+    void FileDownload(bool& cancel) override;
+
+private:
+    void SelectTab(int index);
+    void UpdateTitleArea();
+    void PutOnTop();
+    void StartLockdown();
+    void StopLockdown();
+    CWebBrowserUI* CurrentBrowser() const;
+
+    QWidget* m_tabTitle = nullptr;
+    QStackedWidget* m_tabBody = nullptr;
+    QWidget* m_tabLine = nullptr;
+    int m_screenWidth = 0;
+    int m_screenHeight = 0;
+    std::vector<QPointer<CMyWebBrowser>> m_tabs;
+    std::vector<QPointer<QPushButton>> m_titleButtons;
+    CTopmostRule m_topmost;
+    std::unique_ptr<IExamCamera> m_camera;
+    bool m_cameraFault = false;
+    bool m_titleForced = false;
+    bool m_lockedDown = false;
+};
+
+// The process-wide exam window, created (without a window) on first use.
+// From another thread the object is created on the GUI thread.
+CExamWnd* ExamWindow();
+// The instance if one exists, without creating it (GUI thread).
+CExamWnd* ExistingExamWindow();
+
+// The record of the last opened exam; kept after the exam until the next.
+ExamStartArgs CurrentExam();
+
+// The main frame's answer to WM_START_EXAM: 0 opened, -1 refused (the
+// half-opened exam is ended).
+LRESULT HandleStartExamMessage(LPARAM lParam);
+
+// window.external's two methods act on the exam window; installed once.
+void InstallExamExternalActions();

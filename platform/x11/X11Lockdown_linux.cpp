@@ -1,0 +1,250 @@
+#include "platform/x11/X11Lockdown.h"
+
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+#include <X11/XF86keysym.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr long kNetWmStateRemove = 0;
+constexpr long kNetWmStateAdd = 1;
+constexpr long kSourcePager = 2;
+constexpr KeySym kFirstSwitchVt = XF86XK_Switch_VT_1;
+constexpr KeySym kLastSwitchVt = XF86XK_Switch_VT_12;
+
+xcb_connection_t* ToolkitConnection() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app) {
+        return nullptr;
+    }
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+// A short connection of our own for the calls that may come from any thread.
+struct ShortConnection {
+    ShortConnection() {
+        const char* name = std::getenv("DISPLAY");
+        display = (name && *name) ? XOpenDisplay(name) : nullptr;
+        if (display) {
+            XSetErrorHandler(IgnoreErrors);
+        }
+    }
+    ~ShortConnection() {
+        if (display) {
+            XCloseDisplay(display);
+        }
+    }
+    Display* display;
+};
+
+bool SendWmState(NativeWindow window, bool add, const char* state) {
+    ShortConnection connection;
+    Display* display = connection.display;
+    if (!display || window == 0) {
+        return false;
+    }
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = add ? kNetWmStateAdd : kNetWmStateRemove;
+    event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, state, False));
+    event.xclient.data.l[2] = 0;
+    event.xclient.data.l[3] = kSourcePager;
+    Status sent = XSendEvent(display, DefaultRootWindow(display), False,
+                             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(display, False);
+    return sent != 0;
+}
+
+void CollectTitled(Display* display, Window root, const std::string& title,
+                   std::vector<Window>& found) {
+    Window rootReturn = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, root, &rootReturn, &parent, &children, &count)) {
+        return;
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+        char* name = nullptr;
+        // Clients sit directly under the root or inside the manager's frame.
+        Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+        Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string text;
+        if (XGetWindowProperty(display, children[i], netName, 0, 1024, False, utf8, &type, &format,
+                               &items, &after, &data) == Success &&
+            data) {
+            text.assign(reinterpret_cast<char*>(data), items);
+            XFree(data);
+        } else if (XFetchName(display, children[i], &name) && name) {
+            text = name;
+            XFree(name);
+        }
+        if (!text.empty() && text == title) {
+            found.push_back(children[i]);
+        }
+    }
+    if (children) {
+        XFree(children);
+    }
+}
+
+// The terminal-switch symbols taken out of the map, by key code.
+struct SavedKey {
+    KeyCode code;
+    std::vector<KeySym> row;
+};
+std::mutex g_switchLock;
+std::vector<SavedKey> g_savedKeys;
+
+}  // namespace
+
+bool X11SessionActive() { return ToolkitConnection() != nullptr; }
+
+int GrabKeyboard(NativeWindow window) {
+    xcb_connection_t* connection = ToolkitConnection();
+    if (!connection || window == 0) {
+        return -1;
+    }
+    // owner_events true: our own popups (message boxes) still get their keys.
+    xcb_grab_keyboard_cookie_t cookie =
+        xcb_grab_keyboard(connection, 1, static_cast<xcb_window_t>(window), XCB_CURRENT_TIME,
+                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(connection, cookie, nullptr);
+    if (!reply) {
+        return -1;
+    }
+    int status = reply->status;
+    free(reply);
+    return status;
+}
+
+void UngrabKeyboard() {
+    if (xcb_connection_t* connection = ToolkitConnection()) {
+        xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
+        xcb_flush(connection);
+    }
+}
+
+bool SetWindowAbove(NativeWindow window, bool above) {
+    return SendWmState(window, above, "_NET_WM_STATE_ABOVE");
+}
+
+bool SetWindowFullscreen(NativeWindow window, bool fullscreen) {
+    return SendWmState(window, fullscreen, "_NET_WM_STATE_FULLSCREEN");
+}
+
+int CloseWindowsTitled(const std::string& title) {
+    if (title.empty()) {
+        return 0;
+    }
+    std::vector<Window> found;
+    {
+        ShortConnection connection;
+        if (!connection.display) {
+            return 0;
+        }
+        Window root = DefaultRootWindow(connection.display);
+        CollectTitled(connection.display, root, title, found);
+        // Reparenting managers put each client inside a frame window.
+        Window rootReturn = 0, parent = 0;
+        Window* frames = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(connection.display, root, &rootReturn, &parent, &frames, &count)) {
+            for (unsigned int i = 0; i < count; ++i) {
+                CollectTitled(connection.display, frames[i], title, found);
+            }
+            if (frames) {
+                XFree(frames);
+            }
+        }
+    }
+    for (Window window : found) {
+        RequestWindowClose(window);
+        ShortConnection connection;
+        if (Display* display = connection.display) {
+            XEvent del{};
+            del.xclient.type = ClientMessage;
+            del.xclient.window = window;
+            del.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+            del.xclient.format = 32;
+            del.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+            del.xclient.data.l[1] = CurrentTime;
+            XSendEvent(display, window, False, NoEventMask, &del);
+            XSync(display, False);
+        }
+    }
+    return static_cast<int>(found.size());
+}
+
+bool DisableTerminalSwitch() {
+    std::lock_guard<std::mutex> lock(g_switchLock);
+    if (!g_savedKeys.empty()) {
+        return false;  // already disabled
+    }
+    ShortConnection connection;
+    Display* display = connection.display;
+    if (!display) {
+        return false;
+    }
+    int first = 0, last = 0;
+    XDisplayKeycodes(display, &first, &last);
+    int perCode = 0;
+    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1,
+                                      &perCode);
+    if (!map) {
+        return false;
+    }
+    for (int code = first; code <= last; ++code) {
+        KeySym* row = map + (code - first) * perCode;
+        bool hasSwitch = false;
+        for (int i = 0; i < perCode; ++i) {
+            hasSwitch = hasSwitch || (row[i] >= kFirstSwitchVt && row[i] <= kLastSwitchVt);
+        }
+        if (!hasSwitch) {
+            continue;
+        }
+        SavedKey saved{static_cast<KeyCode>(code), std::vector<KeySym>(row, row + perCode)};
+        for (int i = 0; i < perCode; ++i) {
+            if (row[i] >= kFirstSwitchVt && row[i] <= kLastSwitchVt) {
+                row[i] = NoSymbol;
+            }
+        }
+        XChangeKeyboardMapping(display, code, perCode, row, 1);
+        g_savedKeys.push_back(std::move(saved));
+    }
+    XFree(map);
+    XSync(display, False);
+    return !g_savedKeys.empty();
+}
+
+bool RestoreTerminalSwitch() {
+    std::lock_guard<std::mutex> lock(g_switchLock);
+    if (g_savedKeys.empty()) {
+        return false;
+    }
+    ShortConnection connection;
+    if (Display* display = connection.display) {
+        for (SavedKey& key : g_savedKeys) {
+            XChangeKeyboardMapping(display, key.code, static_cast<int>(key.row.size()),
+                                   key.row.data(), 1);
+        }
+        XSync(display, False);
+    }
+    g_savedKeys.clear();
+    return true;
+}

@@ -1,0 +1,490 @@
+// The supervised exam end to end: the real client in the private X session,
+// the platform stand-in serving the exam pages, the channel driven over HTTP
+// and everything checked from outside (X tools, another X client, the
+// stand-in's journal of what the pages reported).
+
+#include <gtest/gtest.h>
+
+#include <json/json.h>
+
+#include <filesystem>
+#include <future>
+#include <optional>
+#include <thread>
+
+#include <signal.h>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/x11/X11Windows.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/HttpFetch.h"
+#include "tests/support/JournalWatch.h"
+#include "tests/support/StandinProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/X11Session.h"
+
+namespace {
+
+const std::string kExamTitle = "Qorvane 在线考试";
+const std::string kBoxTitle = "Qorvane";
+const std::string kMonitorTitle = "系统监视器";
+constexpr int kPageWaitMs = 30000;
+constexpr int kQuietMs = 1500;
+// A page reports a step 300 ms before it acts; the action then goes through
+// the GUI thread.
+constexpr int kSettleMs = 1000;
+// The first tab's button in the exam window's title area.
+constexpr int kFirstTabButtonX = 30;
+constexpr int kTitleRowY = 16;
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 1024;
+constexpr uint32_t kClientSaveAnswer = 3032;
+
+std::string Ok(const std::string& callback = "cb") {
+    return callback + "([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
+                      "\"version\":\"2.3.1.17\"}])";
+}
+std::string Failure(const std::string& message) {
+    return "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"" + message +
+           "\",\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
+}
+std::string Status(int status) {
+    return "cb({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{"
+           "\"examStatus\":\"" +
+           std::to_string(status) + "\"}],\"version\":\"2.3.1.17\"})";
+}
+
+class ExamGui : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(X11Session::Attach(&error)) << error;
+        m_port = FreeLocalPort();
+        std::string channel = "http://127.0.0.1:" + std::to_string(m_port);
+        ASSERT_TRUE(m_platform.Start("PlatformStandin",
+                                     {"--web", "0", "--update", "0", "--box", "0", "--data",
+                                      m_dir.file("platform"), "--channel", channel}))
+            << m_platform.Failure();
+        m_web = m_platform.Url("web");
+        m_journal = std::make_unique<JournalWatch>(m_dir.file("platform/journal.jsonl"));
+        std::filesystem::create_directories(m_dir.file("home"));
+        std::filesystem::create_directories(m_dir.file("runtime"));
+        std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
+        ASSERT_TRUE(m_client.Start({std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"},
+                                   {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
+                                    {"QORVANE_DATA_PATH", m_dir.file("data")},
+                                    {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
+                                    {"XDG_RUNTIME_DIR", m_dir.file("runtime")},
+                                    {"HOME", m_dir.file("home")},
+                                    {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}}));
+        ASSERT_TRUE(m_client.WaitForOutput("program init succ!", X11Session::kWaitMs))
+            << m_client.Output();
+    }
+    void TearDown() override {
+        Exam("StopExam");
+        X11Session::Screenshot("end");
+        EXPECT_EQ(m_client.Stop(), 0) << m_client.Output();
+    }
+
+    std::string Exam(const std::string& method, const std::string& extra = "") {
+        return HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_port) +
+                              "/EXAMREQUEST.KIVO?MethodName=" + method + extra + "&CallbackFunc=cb")
+            .body;
+    }
+    std::string StartExam(const std::string& json) {
+        return Exam("StartExam", "&RequestArgs=" + HttpFetch::Encode(json));
+    }
+    // An exam on a page of the stand-in; the page learns the client's channel.
+    std::string StartExamOn(const std::string& page, bool isTop, const std::string& more = "") {
+        std::string url = m_web + page + (page.find('?') == std::string::npos ? "?" : "&") +
+                          "channel=http://127.0.0.1:" + std::to_string(m_port);
+        return StartExam("[{\"userUid\":\"u1\",\"examUid\":\"e1\",\"domainUrl\":\"" + url +
+                         "\",\"isTop\":\"" + (isTop ? "true" : "false") + "\"" + more + "}]");
+    }
+
+    // What a page's script reported through /demo/event: [tag, args...].
+    static bool IsEvent(const Json::Value& entry, const std::string& fn) {
+        return entry["path"].asString() == "/demo/event" && entry["query"]["fn"].asString() == fn;
+    }
+    static std::vector<std::string> EventArgs(const Json::Value& entry) {
+        Json::Value args;
+        Json::Reader().parse(entry["query"]["args"].asString(), args);
+        std::vector<std::string> values;
+        for (const Json::Value& arg : args) {
+            values.push_back(arg.asString());
+        }
+        return values;
+    }
+    bool WaitEvent(const std::string& fn, const std::vector<std::string>& args = {},
+                   int timeoutMs = kPageWaitMs) {
+        return m_journal->WaitFor(
+            [&](const Json::Value& entry) {
+                if (!IsEvent(entry, fn)) {
+                    return false;
+                }
+                std::vector<std::string> got = EventArgs(entry);
+                for (size_t i = 0; i < args.size(); ++i) {
+                    if (i >= got.size() || got[i] != args[i]) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            timeoutMs);
+    }
+    int CountEvents(const std::string& fn) {
+        int count = 0;
+        for (const Json::Value& entry : m_journal->Entries()) {
+            count += IsEvent(entry, fn) ? 1 : 0;
+        }
+        return count;
+    }
+    std::vector<std::string> KeysSeen(const std::string& tag) {
+        std::vector<std::string> keys;
+        for (const Json::Value& entry : m_journal->Entries()) {
+            std::vector<std::string> args = EventArgs(entry);
+            if (IsEvent(entry, "keydown") && args.size() == 2 && args[0] == tag) {
+                keys.push_back(args[1]);
+            }
+        }
+        return keys;
+    }
+    bool WaitRequest(const std::string& path, int timeoutMs = kPageWaitMs) {
+        return m_journal->WaitFor(
+            [&](const Json::Value& entry) { return entry["path"].asString() == path; }, timeoutMs);
+    }
+    std::string Probe(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{QORVANE_EXAM_PROBE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return X11Session::Run(argv);
+    }
+    std::string WmState(unsigned long window) {
+        char id[32];
+        snprintf(id, sizeof(id), "0x%lx", window);
+        return X11Session::Run({"xprop", "-id", id, "_NET_WM_STATE"});
+    }
+    std::vector<X11Window> WindowsTitled(const std::string& title) {
+        std::vector<X11Window> found;
+        for (const X11Window& window : X11Session::Windows()) {
+            if (window.title == title) {
+                found.push_back(window);
+            }
+        }
+        return found;
+    }
+    // Type keys the way a keyboard does (XTEST, through every grab).
+    void Type(const std::vector<std::string>& keys) {
+        std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
+        argv.insert(argv.end(), keys.begin(), keys.end());
+        X11Session::Run(argv);
+    }
+    static int ParentOf(int pid) {
+        std::string stat = RunCommand("cat /proc/" + std::to_string(pid) + "/stat 2>/dev/null");
+        size_t close = stat.rfind(')');
+        int parent = 0;
+        char state = 0;
+        if (close != std::string::npos) {
+            sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent);
+        }
+        return parent;
+    }
+    // The page renderers: forked by the engine's zygote, a child of the client.
+    std::vector<int> RendererPids() {
+        std::vector<int> pids;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) {
+                continue;
+            }
+            int pid = std::stoi(name);
+            if (ParentOf(ParentOf(pid)) == m_client.Pid()) {
+                pids.push_back(pid);
+            }
+        }
+        return pids;
+    }
+    // The exam window at _NET_WM_STATE's full screen (the window manager
+    // applies it once it has mapped the window).
+    bool WaitFullScreen(unsigned long window, std::string& state,
+                        const std::string& atom = "_NET_WM_STATE_FULLSCREEN") {
+        for (int waited = 0; waited < X11Session::kWaitMs; waited += X11Session::kPollMs) {
+            state = WmState(window);
+            if (state.find(atom) != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+        }
+        return false;
+    }
+    std::optional<X11Window> WaitForAnotherWindow(const std::string& title, unsigned long old) {
+        for (int waited = 0; waited < X11Session::kWaitMs; waited += X11Session::kPollMs) {
+            for (const X11Window& window : WindowsTitled(title)) {
+                if (window.id != old) {
+                    return window;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+        }
+        return std::nullopt;
+    }
+    bool TitleAreaShown(const std::string& shotName) {
+        auto window = X11Session::FindWindow(kExamTitle);
+        std::string shot = window ? X11Session::Screenshot(shotName, window->id) : "";
+        std::string pixel =
+            X11Session::Run({"convert", shot, "-format", "%[pixel:p{1270,12}]", "info:"});
+        return pixel.find("(45,108,223)") != std::string::npos;
+    }
+    bool WebEngineRunning() {
+        std::string children = RunCommand("ps -o comm= --ppid " + std::to_string(m_client.Pid()));
+        return children.find("QtWebEngine") != std::string::npos;
+    }
+
+    TempDir m_dir;
+    int m_port = 0;
+    StandinProcess m_platform;
+    std::string m_web;
+    std::unique_ptr<JournalWatch> m_journal;
+    ChildProcess m_client;
+};
+
+TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
+    EXPECT_FALSE(WebEngineRunning()) << "an idle client starts no browser";
+    EXPECT_EQ(RunCommand("grep -c qorvane_webengine /proc/" + std::to_string(m_client.Pid()) +
+                         "/maps"),
+              "0\n")
+        << "nor loads the engine";
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
+    ChildProcess clipboardOwner;
+    ASSERT_TRUE(clipboardOwner.Start({QORVANE_EXAM_PROBE, "clipboard-set", "secret answer"}));
+    ASSERT_TRUE(clipboardOwner.WaitForOutput("owned", X11Session::kWaitMs));
+    ASSERT_NE(Probe({"clipboard-get"}).find("primary <secret answer>"), std::string::npos);
+    ASSERT_NE(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
+
+    EXPECT_EQ(StartExamOn("/probe.html?tag=locked", true, ",\"isClipboardClear\":\"1\""), Ok());
+    ASSERT_TRUE(WaitEvent("loaded", {"locked", "true"})) << "window.external before page scripts";
+    auto window = X11Session::FindWindow(kExamTitle);
+    ASSERT_TRUE(window.has_value());
+    std::string state;
+    EXPECT_TRUE(WaitFullScreen(window->id, state)) << state;
+    int x = -1, y = -1, width = 0, height = 0;
+    ASSERT_TRUE(X11Session::Geometry(window->id, x, y, width, height));
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(width, kScreenWidth);
+    EXPECT_EQ(height, kScreenHeight);
+    EXPECT_TRUE(WaitFullScreen(window->id, state, "_NET_WM_STATE_ABOVE")) << state;
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
+    EXPECT_EQ(Exam("ClearExamStatus"), Failure("exam status is in the exam"));
+
+    // Nothing left to paste, neither with Ctrl+V nor with the middle button.
+    std::string pasted = Probe({"clipboard-get"});
+    EXPECT_NE(pasted.find("clipboard <>"), std::string::npos) << pasted;
+    EXPECT_NE(pasted.find("primary <>"), std::string::npos) << pasted;
+    // The keyboard is ours: another program cannot take it (AlreadyGrabbed),
+    // and the terminal-switch keys carry no action.
+    EXPECT_NE(Probe({"grab"}).find("grab 1"), std::string::npos);
+    EXPECT_EQ(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
+
+    Type({"a", "Tab", "b", "Escape", "c", "super", "d", "shift+Tab", "e", "alt+Tab", "f"});
+    ASSERT_TRUE(WaitEvent("keydown", {"locked", "f"}));
+    EXPECT_EQ(KeysSeen("locked"),
+              (std::vector<std::string>{"a", "b", "c", "d", "Shift", "e", "Alt", "f"}));
+    EXPECT_EQ(X11Session::ActiveWindowTitle(), kExamTitle);
+    X11Session::Screenshot("locked");
+
+    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
+    EXPECT_NE(Probe({"grab"}).find("grab 0"), std::string::npos);
+    EXPECT_NE(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
+    EXPECT_EQ(Exam("ClearExamStatus"), Ok());
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
+    // A second stop without a window changes nothing.
+    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
+    clipboardOwner.Stop();
+}
+
+TEST_F(ExamGui, UnlockedExamIsFullScreenButLeavesTheKeyboardAlone) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=free", false), Ok());
+    ASSERT_TRUE(WaitEvent("loaded", {"free"}));
+    auto window = X11Session::FindWindow(kExamTitle);
+    ASSERT_TRUE(window.has_value());
+    std::string state;
+    EXPECT_TRUE(WaitFullScreen(window->id, state)) << state;
+    EXPECT_EQ(state.find("_NET_WM_STATE_ABOVE"), std::string::npos) << state;
+    EXPECT_NE(Probe({"grab"}).find("grab 0"), std::string::npos);
+    Type({"a", "Tab", "b"});
+    ASSERT_TRUE(WaitEvent("keydown", {"free", "b"}));
+    EXPECT_EQ(KeysSeen("free"), (std::vector<std::string>{"a", "Tab", "b"}));
+}
+
+TEST_F(ExamGui, TheTaskMonitorWindowIsClosedWhileTheExamIsLocked) {
+    ChildProcess before;
+    ASSERT_TRUE(before.Start({QORVANE_FIXTURE_WINDOW, kMonitorTitle}));
+    ASSERT_TRUE(X11Session::WaitForWindow(kMonitorTitle).has_value());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=monitor", true), Ok());
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kMonitorTitle));
+    EXPECT_EQ(before.Wait(X11Session::kWaitMs), 0);
+
+    ChildProcess during;
+    ASSERT_TRUE(during.Start({QORVANE_FIXTURE_WINDOW, kMonitorTitle}));
+    EXPECT_TRUE(during.WaitForOutput("shown", X11Session::kWaitMs));
+    EXPECT_EQ(during.Wait(X11Session::kWaitMs), 0) << "closed while the exam runs";
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
+}
+
+TEST_F(ExamGui, PagesOpenInTabsAndClosingTheLastTabEndsTheExam) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=tabs&do=blank", false), Ok());
+    ASSERT_TRUE(WaitEvent("action", {"tabs", "blank", "ok"}));
+    ASSERT_TRUE(WaitRequest("/question.html"));
+    EXPECT_EQ(WindowsTitled(kExamTitle).size(), 1u) << "a tab, never a window";
+
+    EXPECT_EQ(StartExamOn("/probe.html?tag=popup&do=open", false), Ok());
+    ASSERT_TRUE(WaitEvent("action", {"popup", "open", "ok"}));
+    ASSERT_TRUE(m_journal->WaitFor(
+        [](const Json::Value& entry) {
+            return entry["path"].asString() == "/question.html" &&
+                   entry["query"]["q"].asString() == "popup";
+        },
+        kPageWaitMs));
+    EXPECT_EQ(WindowsTitled(kExamTitle).size(), 1u);
+
+    // The title area (above the pages, the layout's blue) shows with more than one tab.
+    EXPECT_TRUE(TitleAreaShown("tabs"));
+
+    // Unknown external methods answer quietly; the window stays.
+    EXPECT_EQ(StartExam("[{\"domainUrl\":\"" + m_web + "/probe.html?tag=unknown&do=unknown\"}]"),
+              Ok());
+    ASSERT_TRUE(WaitEvent("action", {"unknown", "unknown", "ok"}));
+    EXPECT_EQ(Exam("StopExam"), Ok());
+    ASSERT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
+
+    // A fresh exam has two tabs. With the blank tab in front, the page closes
+    // it; the page is then the only tab and the title area goes, until the
+    // page asks for it; closing the last tab ends the exam.
+    EXPECT_EQ(StartExam("[{\"domainUrl\":\"" + m_web + "/probe.html?tag=cycle&do=cycle\"}]"),
+              Ok());
+    ASSERT_TRUE(WaitEvent("loaded", {"cycle"}));
+    auto window = X11Session::FindWindow(kExamTitle);
+    ASSERT_TRUE(window.has_value());
+    std::string state;
+    ASSERT_TRUE(WaitFullScreen(window->id, state)) << state;
+    ASSERT_TRUE(X11Session::ClickInWindow(window->id, kFirstTabButtonX, kTitleRowY));
+    ASSERT_TRUE(WaitEvent("step", {"cycle", "closed"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
+    EXPECT_FALSE(TitleAreaShown("one-tab"));
+    ASSERT_TRUE(WaitEvent("step", {"cycle", "shown"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
+    EXPECT_TRUE(TitleAreaShown("title-shown"));
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
+    EXPECT_TRUE(m_client.Running());
+}
+
+TEST_F(ExamGui, DownloadsAndContextMenusAreRefused) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=dl&do=download", true), Ok());
+    ASSERT_TRUE(WaitEvent("action", {"dl", "download", "ok"}));
+    ASSERT_TRUE(WaitRequest("/download/notes.txt"));
+    EXPECT_TRUE(m_client.WaitForOutput("download refused", X11Session::kWaitMs));
+
+    std::vector<unsigned long> before = X11Session::WindowsOfPid(m_client.Pid());
+    X11Session::ClickAt(400, 500, 3);
+    Type({"a"});  // the menu would have shown by the time the page has the key
+    ASSERT_TRUE(WaitEvent("keydown", {"dl", "a"}));
+    EXPECT_EQ(X11Session::WindowsOfPid(m_client.Pid()).size(), before.size());
+    std::error_code ignored;
+    EXPECT_FALSE(std::filesystem::exists(m_dir.file("home/Downloads/notes.txt"), ignored));
+}
+
+TEST_F(ExamGui, CameraFaultsPauseTheExamOnlyWhenTheyLast) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=cam", true), Ok());
+    ASSERT_TRUE(WaitEvent("loaded", {"cam"}));
+
+    // 5 then 6 while the notice counts down: recovered, no pause.
+    auto fault = std::async(std::launch::async, [&] { return Exam("CameraControl", "&errCode=5"); });
+    auto notice = X11Session::WaitForWindow(kBoxTitle);
+    ASSERT_TRUE(notice.has_value());
+    EXPECT_EQ(Exam("CameraControl", "&errCode=6"), "");
+    // The countdown ends; the recovery notice waits for OK.
+    auto recovered = WaitForAnotherWindow(kBoxTitle, notice->id);
+    ASSERT_TRUE(recovered.has_value());
+    X11Session::Screenshot("camera-recovered");
+    ASSERT_EQ(fault.wait_for(std::chrono::milliseconds(kQuietMs)), std::future_status::timeout);
+    ASSERT_TRUE(X11Session::ClickInWindow(recovered->id, 170, 100));
+    EXPECT_EQ(fault.get(), "");
+    EXPECT_EQ(CountEvents("doPauseExam"), 0);
+
+    // 5 alone: the notice, then the page is paused; another 5 stays silent.
+    EXPECT_EQ(Exam("CameraControl", "&errCode=5"), "");
+    ASSERT_TRUE(WaitEvent("doPauseExam", {"cam"}));
+    EXPECT_EQ(Exam("CameraControl", "&errCode=5"), "");
+    EXPECT_FALSE(X11Session::FindWindow(kBoxTitle).has_value());
+    EXPECT_EQ(Exam("CameraControl", "&errCode=7"), "");
+    EXPECT_EQ(CountEvents("doPauseExam"), 1);
+}
+
+TEST_F(ExamGui, SaveResultsReachThePageAsYesOrNo) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=save", false), Ok());
+    ASSERT_TRUE(WaitEvent("loaded", {"save"}));
+    auto window = X11Session::FindWindow(kExamTitle);
+    ASSERT_TRUE(window.has_value());
+    for (auto [flag, answer] : std::vector<std::pair<int, std::string>>{{1, "Y"}, {0, "N"}, {2, "N"}}) {
+        ASSERT_TRUE(SendWindowMessage(window->id, kClientSaveAnswer, 0, flag));
+        EXPECT_TRUE(WaitEvent("OnClientSaveAnswerHandler", {"save", answer})) << flag;
+        EXPECT_TRUE(m_client.WaitForOutput("OnClientSaveAnswerHandler:param1=" + std::to_string(flag),
+                                           X11Session::kWaitMs));
+    }
+}
+
+TEST_F(ExamGui, RequestsThatCannotOpenAnExamAreAnswered) {
+    EXPECT_EQ(StartExam("{broken"), Failure("error json formart!"));
+    EXPECT_EQ(Exam("StartExam"), Failure("error json formart!"));
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
+
+    EXPECT_EQ(StartExam("[{}]"), Ok());
+    EXPECT_TRUE(X11Session::WaitForWindow(kExamTitle).has_value());
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
+
+    // No camera on this machine: the exam is refused after the learner saw why.
+    auto refused = std::async(std::launch::async, [&] {
+        return StartExamOn("/probe.html?tag=nocam", false, ",\"captureCamera\":\"2\"");
+    });
+    for (int waited = 0; waited < X11Session::kWaitMs && WindowsTitled(kExamTitle).size() < 2;
+         waited += X11Session::kPollMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+    }
+    ASSERT_EQ(WindowsTitled(kExamTitle).size(), 2u) << "the exam window and the refusal";
+    X11Session::Screenshot("camera-refused");
+    Type({"Return"});
+    EXPECT_EQ(refused.get(), Failure("start exam fail"));
+    EXPECT_TRUE(m_client.WaitForOutput("Open camera failed.", X11Session::kWaitMs));
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
+}
+
+TEST_F(ExamGui, AKilledRendererLeavesTheExamUsable) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=crash", true), Ok());
+    ASSERT_TRUE(WaitEvent("loaded", {"crash"}));
+    std::vector<int> renderers = RendererPids();
+    ASSERT_FALSE(renderers.empty());
+    for (int pid : renderers) {
+        ASSERT_EQ(kill(pid, SIGKILL), 0);
+    }
+    // The page comes back in a fresh renderer and still takes keys.
+    m_journal->Entries();
+    ASSERT_TRUE(m_journal->WaitFor(
+        [&](const Json::Value& entry) {
+            return IsEvent(entry, "loaded") && CountEvents("loaded") >= 2;
+        },
+        kPageWaitMs));
+    Type({"z"});
+    EXPECT_TRUE(WaitEvent("keydown", {"crash", "z"}));
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
+    EXPECT_TRUE(m_client.Running());
+}
+
+}  // namespace

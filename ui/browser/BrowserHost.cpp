@@ -1,0 +1,66 @@
+#include "ui/browser/BrowserHost.h"
+
+#include <QByteArray>
+#include <QLibrary>
+
+#include <unistd.h>
+
+#include "foundation/ClientLog.h"
+#include "platform/paths/ProgramDirectory.h"
+#include "ui/browser/PageEngine.h"
+
+namespace {
+
+constexpr const char* kEngineFlagsVariable = "QTWEBENGINE_CHROMIUM_FLAGS";
+constexpr const char* kNoSandboxFlag = "--no-sandbox";
+constexpr const char* kNoGpuFlag = "--disable-gpu";
+
+IPageEngine* g_engine = nullptr;
+bool g_loadTried = false;
+
+void AddEngineFlag(const char* flag) {
+    QByteArray flags = qgetenv(kEngineFlagsVariable);
+    if (flags.contains(flag)) {
+        return;
+    }
+    if (!flags.isEmpty()) {
+        flags += ' ';
+    }
+    flags += flag;
+    qputenv(kEngineFlagsVariable, flags);
+}
+
+}  // namespace
+
+namespace BrowserHost {
+
+void PrepareEngine() {
+    if (geteuid() == 0) {
+        AddEngineFlag(kNoSandboxFlag);
+    }
+    // Exam and course pages need no GPU; software rendering works on every
+    // desktop, virtual machines and servers without GL included.
+    AddEngineFlag(kNoGpuFlag);
+}
+
+IPageEngine* Engine() {
+    if (g_engine || g_loadTried) {
+        return g_engine;
+    }
+    g_loadTried = true;
+    std::string path = ProgramDirectory() + kPageEngineModule;
+    // Never unloaded: views and the profile live until the process ends.
+    auto* module = new QLibrary(QString::fromStdString(path));
+    auto entry = reinterpret_cast<PageEngineEntry>(module->resolve(kPageEngineEntry));
+    if (!entry) {
+        LOG_ERROR("web engine not loaded: %s", module->errorString().toUtf8().constData());
+        return nullptr;
+    }
+    g_engine = entry();
+    LOG_INFO("web engine started");
+    return g_engine;
+}
+
+bool Started() { return g_engine != nullptr; }
+
+}  // namespace BrowserHost
