@@ -70,7 +70,7 @@ void AnswerSessionEnd(CMainFrame* mainFrame, QSessionManager& manager) {
     LOG_INFO("WM_ENDSESSION:wParam=%d,lParam=%d", refused ? 0 : 1, 0);
     if (refused) {
         QTimer::singleShot(0, mainFrame, [mainFrame] {
-            ShowMessageBox(mainFrame, QString::fromUtf8(kShutdownRefusedNotice), kBoxWarning, 0);
+            ShowMessageBox(mainFrame, QString::fromUtf8(kShutdownRefusedNotice), MessageBoxKind::kWarning, 0);
         });
     }
 }
