@@ -8,11 +8,16 @@
 
 #include <curl/curl.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,12 +31,21 @@ namespace {
 constexpr size_t kLargeAnswerBytes = 1024 * 1024;
 constexpr int kWaitMs = 600000;
 // After a delivery the worker still retires the answer and checkpoints.
-constexpr int kIdleSettleMs = 300;
+constexpr int kIdleSettleMs = 1000;
+constexpr int kIdleSeconds = 10;
 
 using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The stand-ins' files (received answers, the downloader's database) can be
+// put on another file system, so their writes do not share the client's
+// journal commits: QORVANE_BENCH_PEER_DIR=/dev/shm/...
+std::string PeerDir(const TempDir& dir, const std::string& name) {
+    const char* base = std::getenv("QORVANE_BENCH_PEER_DIR");
+    return base ? std::string(base) + "/" + name : dir.file(name);
 }
 
 struct Peers {
@@ -44,14 +58,15 @@ struct Peers {
     bool Start(const std::vector<std::string>& fail) {
         setenv("QORVANE_REGISTRY_DIR", dir.file("registry").c_str(), 1);
         if (!downloader.Start("QorvaneService",
-                              {"-commandline", "--port", "0", "--data", dir.file("downloader"),
+                              {"-commandline", "--port", "0", "--data", PeerDir(dir, "downloader"),
                                "--user", "learner-1", "--report-channel", "none"})) {
             std::fprintf(stderr, "%s\n", downloader.Failure().c_str());
             return false;
         }
-        std::vector<std::string> args = {"--web",     "0",       "--update",  "0",
-                                         "--box",     "0=no",    "--data",    dir.file("platform"),
-                                         "--journal", Journal(), "--channel", "none"};
+        std::vector<std::string> args = {
+            "--web",     "0",       "--update",  "0",
+            "--box",     "0=no",    "--data",    PeerDir(dir, "platform"),
+            "--journal", Journal(), "--channel", "none"};
         for (const std::string& rule : fail) {
             args.push_back("--fail");
             args.push_back(rule);
@@ -134,6 +149,25 @@ int Submit(int rounds, bool spaced) {
     return 0;
 }
 
+// utime + stime of a process, from /proc.
+long long CpuTicks(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t close = text.rfind(')');
+    std::istringstream fields(close == std::string::npos ? "" : text.substr(close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) {
+            utime = std::atoll(field.c_str());
+        } else if (index == 15) {
+            stime = std::atoll(field.c_str());
+            break;
+        }
+    }
+    return utime + stime;
+}
+
 int Deliver(int count) {
     Peers peers;
     if (!peers.Start({std::string("path=") + kAnswerPath + ",status=503"})) {
@@ -175,6 +209,12 @@ int Deliver(int count) {
         "all %s after %lld ms (the pass itself %lld ms; measured %.0f ms)\n",
         count, firstMs, all ? "delivered" : "NOT delivered", lastMs, lastMs - firstMs,
         MsSince(healed));
+    // Nothing pending now: the worker sleeps until it is woken.
+    const long long before = CpuTicks(peers.client.Process().Pid());
+    std::this_thread::sleep_for(std::chrono::seconds(kIdleSeconds));
+    std::printf("idle client afterwards: %lld CPU ticks (1/%ld s) in %d s\n",
+                CpuTicks(peers.client.Process().Pid()) - before, sysconf(_SC_CLK_TCK),
+                kIdleSeconds);
     peers.client.Stop();
     return all ? 0 : 1;
 }

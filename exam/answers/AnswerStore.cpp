@@ -232,11 +232,7 @@ void AnswerStore::Run() {
         }
         std::unique_lock<std::timed_mutex> pass(m_passLock);
         const bool allDone = Pass(PlatformServer::kAnswerDeliveryTimeoutMs) && m_readBackDone;
-        // Off the hand-in path: when the queue has emptied, or on a retry
-        // (then hand-ins are rare), not right after every submission.
-        if (allDone || retry) {
-            m_outbox.Checkpoint();
-        }
+        m_outbox.Checkpoint();
         pass.unlock();
         if (allDone) {
             wait = firstWait;
