@@ -149,16 +149,23 @@ int CheckIsSuccess(const std::string& body) {
     return IsSuccessText(flag->asString()) ? kSuccessOk : kSuccessFailed;
 }
 
+namespace {
+
+// A downloader answer that says success: 0 with its root, -1 when it does not
+// say success or is no JSON, -2 when its root is neither an array nor null.
+int ReadSuccessfulAnswer(const std::string& body, Json::Value& root) {
+    if (CheckIsSuccess(body) != kSuccessOk || !ParseDownloaderJson(body, root)) {
+        return -1;
+    }
+    return root.isNull() || root.isArray() ? 0 : -2;
+}
+
+}  // namespace
+
 int ParseLessonList(const std::string& body, std::vector<LessonInfo>& lessons) {
-    if (CheckIsSuccess(body) != kSuccessOk) {
-        return -1;
-    }
     Json::Value root;
-    if (!ParseDownloaderJson(body, root)) {
-        return -1;
-    }
-    if (!root.isNull() && !root.isArray()) {
-        return -2;
+    if (int result = ReadSuccessfulAnswer(body, root); result != 0) {
+        return result;
     }
     const Json::Value* list = Member(FirstElement(root), "lessonList");
     if (list == nullptr || !(list->isArray() || list->isObject())) {
@@ -204,15 +211,9 @@ int GetUserLessonCourseInfo(const std::u16string& userUid, const std::u16string&
 
 int GetCurServerInfo(std::u16string& curUser) {
     const std::string body = SendCourseManagerRequest("GetCurServerInfo", "");
-    if (CheckIsSuccess(body) != kSuccessOk) {
-        return -1;
-    }
     Json::Value root;
-    if (!ParseDownloaderJson(body, root)) {
-        return -1;
-    }
-    if (!root.isNull() && !root.isArray()) {
-        return -2;
+    if (int result = ReadSuccessfulAnswer(body, root); result != 0) {
+        return result;
     }
     const Json::Value* user = Member(FirstElement(root), "curUser");
     if (user && user->isString()) {
