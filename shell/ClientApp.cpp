@@ -14,6 +14,7 @@
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
 #include "exam/session/ExamSessionMethods.h"
+#include "exam/window/ExamWnd.h"
 #include "shell/ClientConfig.h"
 #include "shell/MainFrame.h"
 #include "shell/config/StringTable.h"
@@ -125,6 +126,11 @@ int RunClient(int argc, char** argv) {
     }
 
     int status = app.exec();
+    // An exam still open gives the desktop back (keyboard, keyboard map,
+    // stacking) before the client goes.
+    if (CExamWnd* exam = ExistingExamWindow()) {
+        exam->EndExam();
+    }
     LOG_INFO("program exit !\n");
     delete mainFrame;
     return status;
