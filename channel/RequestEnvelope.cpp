@@ -9,23 +9,12 @@
 #include <memory>
 
 #include "channel/Answer.h"
+#include "foundation/TextUtil.h"
 
 namespace {
 
 // Deeper nesting than any page sends; bounds the reader's recursion.
 constexpr int kJsonDepthLimit = 256;
-
-bool EqualsIgnoringCase(const std::string& text, std::string_view word) {
-    if (text.size() != word.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 const Json::Value* StringMember(const Json::Value& object, const char* member) {
     const Json::Value* value = FindMember(object, member);
@@ -94,8 +83,8 @@ void ReadText(const Json::Value& object, const char* member, std::string& field)
 void ReadFlag(const Json::Value& object, const char* member, bool& field) {
     if (const Json::Value* value = StringMember(object, member)) {
         const std::string text = value->asString();
-        field = EqualsIgnoringCase(text, "true") || EqualsIgnoringCase(text, "yes") ||
-                EqualsIgnoringCase(text, "1");
+        field = EqualsIgnoreCase(text, "true") || EqualsIgnoreCase(text, "yes") ||
+                EqualsIgnoreCase(text, "1");
     }
 }
 

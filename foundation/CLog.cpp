@@ -12,7 +12,8 @@ CLog& CLog::Instance() {
 
 CLog::CLog() : CLog(Limits{}) {}
 
-CLog::CLog(Limits limits) : m_limits(limits) {}
+CLog::CLog(Limits limits, Clock& clock)
+    : m_limits(limits), m_clock(clock), m_lastWrite(clock.Now()) {}
 
 CLog::~CLog() {
     {
@@ -66,7 +67,7 @@ void CLog::Open(const char* path) {
     }
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_writer.joinable() && !m_stop) {
-        m_lastWrite = Clock::now();
+        m_lastWrite = m_clock.Now();
         m_writer = std::thread(&CLog::Run, this);
     }
 }
@@ -137,9 +138,9 @@ void CLog::Run() {
             m_wake.wait(lock);
             continue;
         }
-        Clock::time_point due = m_lastWrite + kWriteDelay;
-        if (m_pending.size() < kWriteThreshold && Clock::now() < due) {
-            m_wake.wait_until(lock, due);
+        Clock::TimePoint due = m_lastWrite + kWriteDelay;
+        if (m_pending.size() < kWriteThreshold && m_clock.Now() < due) {
+            m_clock.WaitUntil(m_wake, lock, due);
             continue;
         }
         std::string text;
@@ -147,7 +148,7 @@ void CLog::Run() {
         lock.unlock();
         WriteOut(text);
         lock.lock();
-        m_lastWrite = Clock::now();
+        m_lastWrite = m_clock.Now();
     }
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "foundation/Clock.h"
+
 // The asynchronous log of the service and the recorder. A call only formats
 // its line and appends it to a pending text in memory; the log's own writer
 // thread moves the pending text to numbered files "<base>_<n>.log", so callers
@@ -33,7 +35,8 @@ public:
     static CLog& Instance();
 
     CLog();
-    explicit CLog(Limits limits);
+    // The writer's delay runs on clock (tests move it on by hand).
+    explicit CLog(Limits limits, Clock& clock = Clock::Steady());
     ~CLog();
     CLog(const CLog&) = delete;
     CLog& operator=(const CLog&) = delete;
@@ -53,7 +56,6 @@ public:
 
 private:
     enum class Level { Plain, Error, Debug };
-    using Clock = std::chrono::steady_clock;
 
     int Append(Level level, const char* format, va_list args);
     void Run();
@@ -63,13 +65,14 @@ private:
     std::string IndexFilePath() const;
 
     const Limits m_limits;
+    Clock& m_clock;
 
     // Guards the pending text and the writer's wake-up state.
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
     std::string m_pending;
     bool m_stop = false;
-    Clock::time_point m_lastWrite = Clock::now();
+    Clock::TimePoint m_lastWrite;
     int m_level = kDebugLevel;
 
     // Guards the file; held by the writer while writing, never with m_lock.

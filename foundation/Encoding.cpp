@@ -15,6 +15,8 @@
 #include <mutex>
 #include <utility>
 
+#include "foundation/TextUtil.h"
+
 namespace {
 
 constexpr const char* kWideName =
@@ -32,10 +34,10 @@ bool NameIsUtf8(const std::string& name) {
     std::string letters;
     for (char c : name) {
         if (c != '-' && c != '_') {
-            letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            letters += c;
         }
     }
-    return letters == "UTF8";
+    return EqualsIgnoreCase(letters, "UTF8");
 }
 
 bool IconvKnows(const std::string& name) {

@@ -76,6 +76,14 @@ int64_t ParseInt64(std::string_view text);
 // The value of one hexadecimal digit (either letter case), or -1.
 int HexDigitValue(char c);
 
+// Letter case of ASCII letters only, whatever the process locale says: names
+// on the wire and in files must compare the same in every locale (a GBK or
+// Turkish one included), and bytes of multi-byte text are never touched.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
+std::string AsciiLower(std::string_view text);
+std::string AsciiUpper(std::string_view text);
+
 // Local time now as "YYYY-MM-DD hh:mm:ss.mmm".
 std::string TimestampText();
 

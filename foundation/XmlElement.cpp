@@ -20,9 +20,7 @@ bool EndsName(char c) {
 }
 
 bool DeclaresUtf8(std::string_view document) {
-    std::string head(document.substr(0, kDeclarationReach + kUtf8Declaration.size() - 1));
-    std::transform(head.begin(), head.end(), head.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string head = AsciiLower(document.substr(0, kDeclarationReach + kUtf8Declaration.size() - 1));
     size_t at = head.find(kUtf8Declaration);
     return at != std::string::npos && at < kDeclarationReach;
 }

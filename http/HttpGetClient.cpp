@@ -1,85 +1,18 @@
 #include "http/HttpGetClient.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <cerrno>
-#include <cstdlib>
-
 #include "foundation/UrlUtil.h"
 #include "http/HttpMessage.h"
 
 namespace {
 
-bool StartsWithIgnoreCase(const std::string& text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           EqualsIgnoreCase(std::string_view(text).substr(0, prefix.size()), prefix);
-}
-
 bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-enum class ConnectOutcome { Connected, Failed, TimedOut };
-
-// Connects within timeoutMs; the platform's own connect time-out (minutes)
-// would otherwise hold the caller far beyond the time it asked for. A
-// connection still pending when the time runs out is a time-out, not a
-// refusal.
-ConnectOutcome ConnectWithin(SOCKET socket, uint32_t address, int port, int timeoutMs) {
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<uint16_t>(port));
-    target.sin_addr.s_addr = address;
-    if (!SetSocketBlocking(socket, false)) {
-        return ConnectOutcome::Failed;
-    }
-    if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof(target)) == 0) {
-        return ConnectOutcome::Connected;
-    }
-    if (errno != EINPROGRESS) {
-        return ConnectOutcome::Failed;
-    }
-    int ready = WaitForSocket(socket, POLLOUT, timeoutMs);
-    if (ready == 0) {
-        return ConnectOutcome::TimedOut;
-    }
-    int error = 0;
-    socklen_t length = sizeof(error);
-    bool connected =
-        ready == 1 && getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-    return connected ? ConnectOutcome::Connected : ConnectOutcome::Failed;
 }
 
 }  // namespace
 
 int ParseUrl(const std::string& url, std::string& host, int& port, std::string& path) {
-    if (url.empty()) {
-        return -1;
-    }
-    size_t start = url.find("://");
-    start = start == std::string::npos ? 0 : start + 3;
-    size_t colon = url.find(':', start);
-    size_t slash = url.find('/', start);
-    if (colon != std::string::npos && slash == std::string::npos) {
-        host = url.substr(start, colon - start);
-        port = std::atoi(url.c_str() + colon + 1);
-        path = "/";
-    } else if (colon != std::string::npos && slash > colon) {
-        host = url.substr(start, colon - start);
-        port = std::atoi(url.substr(colon + 1, slash - colon - 1).c_str());
-        path = url.substr(slash);
-    } else {
-        host = url.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        port = kDefaultHttpPort;
-        path = slash == std::string::npos ? "/" : url.substr(slash);
-    }
-    if (port <= 0) {
-        port = kDefaultHttpPort;
-    }
-    return host.empty() ? -1 : 0;
+    return url.empty() ? -1 : SplitHostPortPath(url, host, port, path);
 }
 
 int ResolveLocation(const std::string& location, const std::string& base, std::string& out) {
@@ -188,8 +121,8 @@ int CHttpGetClient::GetOnce(const std::string& url, long long start, int timeout
         lastError = kErrorHost;
         return -1;
     }
-    SOCKET socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket < 0) {
+    SOCKET socket = CreateTcpSocket();
+    if (socket == kInvalidSocket) {
         lastError = kErrorSocket;
         return -1;
     }
@@ -202,12 +135,14 @@ int CHttpGetClient::GetOnce(const std::string& url, long long start, int timeout
     if (left <= 0) {
         return fail(kErrorTimedOut);
     }
-    switch (ConnectWithin(socket, address, request.port, static_cast<int>(left))) {
-        case ConnectOutcome::Connected:
+    // Within the time left: the system's own connect time-out (minutes)
+    // would hold the caller far beyond the time it asked for.
+    switch (ConnectTcpAddress(socket, address, request.port, static_cast<int>(left))) {
+        case ConnectOutcome::kConnected:
             break;
-        case ConnectOutcome::TimedOut:
+        case ConnectOutcome::kTimedOut:
             return fail(kErrorTimedOut);
-        case ConnectOutcome::Failed:
+        case ConnectOutcome::kFailed:
             return fail(kErrorConnect);
     }
     left = remaining();

@@ -51,20 +51,6 @@ int GetHeaderIn(const HeaderMap& headers, const std::string& name, std::string& 
     return 0;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    // ASCII only, whatever the process locale says.
-    auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 int ParseHeaderBlock(std::string_view block, HeaderMap& headers) {
     size_t start = 0;
     while (start < block.size()) {

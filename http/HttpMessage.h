@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/TextUtil.h"  // EqualsIgnoreCase
+
 // Header names compare byte by byte: "Content-Length" and "content-length" are
 // two entries. Iteration (and so serialisation) follows that byte order.
 using HeaderMap = std::map<std::string, std::string>;
@@ -35,8 +37,6 @@ bool SplitMessage(std::string_view text, MessageParts& parts);
 // runs to the next space, and pos ends on that space. false when nothing but
 // spaces is left or no space ends the word.
 bool NextWord(std::string_view line, size_t& pos, std::string_view& word);
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 // Header lines of a received message ("name: value" separated by CR LF): a line
 // without ":" fails the block (-1, the lines before it stay); names and values

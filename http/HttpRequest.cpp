@@ -2,7 +2,7 @@
 
 #include "foundation/UrlUtil.h"
 
-#include <poll.h>
+#include <poll.h>  // POLLIN for WaitForSocket
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -11,14 +11,9 @@
 #include <cstdlib>
 
 #include "foundation/TextUtil.h"
+#include "http/RequestFramer.h"
 
 namespace {
-
-// Decimal text to a number the way atoi reads it: leading blanks, an optional
-// sign, digits up to the first non-digit, 0 when there are none.
-long long LeadingNumber(const std::string& text, size_t from) {
-    return std::strtoll(text.c_str() + from, nullptr, 10);
-}
 
 // strtok-style split: empty fields are skipped.
 template <typename Fn>
@@ -239,31 +234,29 @@ int CHttpRequest::DecodeMultipart(const std::string& text) {
 }
 
 int CHttpRequest::Receive(SOCKET socket) {
+    return ReceiveFrom(socket) == ReceiveStatus::kOk ? 0 : -1;
+}
+
+ReceiveStatus CHttpRequest::ReceiveFrom(SOCKET socket) {
     Reset();
     if (!SetSocketBlocking(socket, false)) {
-        return -1;
+        return ReceiveStatus::kSocketError;
     }
     const long long start = NowMs();
-    std::string buffer;
-    bool startChecked = false;
-    bool headerDone = false;
-    long long length = 0;
-    long long bodyCount = 0;
+    RequestFramer framer(kMaxHeaderBlock, kMaxBody);
     char chunk[kReceiveChunk];
-
-    for (;;) {
+    while (framer.Current() == RequestFramer::State::kIncomplete) {
         long long elapsed = NowMs() - start;
         if (elapsed > kReceiveLimitMs) {
-            return -1;
+            return ReceiveStatus::kTimedOut;
         }
         // Wait for bytes instead of polling on a timer: a complete request is
         // answered as soon as its last byte arrives.
-        pollfd waiting{socket, POLLIN, 0};
-        int ready = poll(&waiting, 1, static_cast<int>(kReceiveLimitMs + 1 - elapsed));
-        if (ready < 0 && errno != EINTR) {
-            return -1;
+        int ready = WaitForSocket(socket, POLLIN, static_cast<int>(kReceiveLimitMs + 1 - elapsed));
+        if (ready < 0) {
+            return ReceiveStatus::kSocketError;
         }
-        if (ready <= 0) {
+        if (ready == 0) {
             continue;
         }
         ssize_t got = recv(socket, chunk, sizeof(chunk), 0);
@@ -271,55 +264,23 @@ int CHttpRequest::Receive(SOCKET socket) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
                 continue;
             }
-            return -1;
+            return ReceiveStatus::kSocketError;
         }
         if (got == 0) {
-            return -1;  // the peer closed before the request was complete
+            return ReceiveStatus::kPeerClosed;  // before the request was complete
         }
-        buffer.append(chunk, static_cast<size_t>(got));
-
-        if (!startChecked && buffer.size() > 4) {
-            startChecked = true;
-            if (buffer.compare(0, 4, "GET ") != 0 && buffer.compare(0, 5, "POST ") != 0 &&
-                buffer.compare(0, 5, "HEAD ") != 0) {
-                return -1;
-            }
-        }
-        if (!headerDone) {
-            size_t end = buffer.find("\r\n\r\n");
-            if (end == std::string::npos) {
-                if (buffer.size() > kMaxHeaderBlock) {
-                    return -1;
-                }
-                continue;
-            }
-            if (end > kMaxHeaderBlock) {
-                return -1;
-            }
-            headerDone = true;
-            // Only the header block is searched: text inside a body must never
-            // make us wait for bytes that will not come.
-            size_t found = buffer.substr(0, end).find("Content-Length:");
-            if (found != std::string::npos) {
-                length = LeadingNumber(buffer, found + 15);
-            }
-            if (length < 1) {
-                break;
-            }
-            if (static_cast<unsigned long long>(length) > kMaxBody) {
-                return -1;
-            }
-            bodyCount = static_cast<long long>(buffer.size() - (end + 4));
-        } else {
-            bodyCount += got;
-        }
-        if (bodyCount >= length) {
-            break;
-        }
+        framer.Feed(std::string_view(chunk, static_cast<size_t>(got)));
     }
-    // A peer that sends far more than it announced holds no more than one
-    // extra chunk here; Parse keeps whatever followed the header block.
-    return Parse(buffer);
+    switch (framer.Current()) {
+        case RequestFramer::State::kBadMethod:
+            return ReceiveStatus::kBadMethod;
+        case RequestFramer::State::kHeaderTooLarge:
+        case RequestFramer::State::kBodyTooLarge:
+            return ReceiveStatus::kTooLarge;
+        default:
+            break;
+    }
+    return Parse(framer.Bytes()) == 0 ? ReceiveStatus::kOk : ReceiveStatus::kUnparsable;
 }
 
 void CHttpRequest::SetUrl(const std::string& url) {

@@ -7,6 +7,18 @@
 #include "http/HttpMessage.h"
 #include "http/Socket.h"
 
+// Why receiving a request ended. Everything but kOk leaves the request
+// unanswered; the channel logs one line for all of them alike.
+enum class ReceiveStatus {
+    kOk,
+    kTimedOut,     // not complete within kReceiveLimitMs
+    kPeerClosed,   // the peer closed before the request was complete
+    kSocketError,
+    kBadMethod,    // neither GET, POST nor HEAD
+    kTooLarge,     // header block or body beyond the limits
+    kUnparsable,   // complete, but not a request
+};
+
 // One HTTP/1.x request: received and parsed by the channel, or built and sent
 // by the loopback client.
 class CHttpRequest {
@@ -44,7 +56,9 @@ public:
     void GetRequestUri(std::string& text) const { text = target; }
 
     int Parse(const std::string& message);
+    // 0 for a complete request, else -1 (ReceiveFrom tells why).
     int Receive(SOCKET socket);
+    ReceiveStatus ReceiveFrom(SOCKET socket);
     int DecodeParams(const std::string& text);
 
     // Client direction: a GET whose parameters travel in the query.

@@ -229,102 +229,117 @@ int CHttpResponse::Parse(const std::string& text) {
     return ParseHeaderBlock(block, headers);
 }
 
+namespace {
+
+// One read of at most want bytes before the deadline: the count read (above
+// 0), or -1 on a time-out, a socket error or a closed peer, all of which
+// leave the response incomplete.
+ssize_t ReadBefore(SOCKET socket, char* into, size_t want, long long deadline) {
+    for (;;) {
+        long long remaining = deadline - SteadyNowMs();
+        if (remaining <= 0) {
+            return -1;
+        }
+        ssize_t got = recv(socket, into, want, 0);
+        if (got > 0) {
+            return got;
+        }
+        if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            return -1;
+        }
+        if (WaitForSocket(socket, POLLIN, static_cast<int>(remaining)) < 0) {
+            return -1;
+        }
+    }
+}
+
+// The status line and header lines up to the blank line, read byte by byte
+// so that no body byte is taken with them.
+bool ReceiveHeaderBlock(SOCKET socket, long long deadline, std::string& header) {
+    constexpr std::string_view kEnd = "\r\n\r\n";
+    constexpr std::string_view kVersionStart = "HTTP/";
+    char byte;
+    for (;;) {
+        if (ReadBefore(socket, &byte, 1, deadline) < 0) {
+            return false;
+        }
+        header += byte;
+        if (header.size() == kVersionStart.size() && header != kVersionStart) {
+            return false;
+        }
+        if (header.size() >= kEnd.size() && header.ends_with(kEnd)) {
+            return true;
+        }
+        if (header.size() > CHttpResponse::kMaxHeaderBlock) {
+            return false;
+        }
+    }
+}
+
+// A body of the announced length.
+bool ReceiveSizedBody(SOCKET socket, long long deadline, long long length, std::string& body) {
+    char piece[CHttpResponse::kReceiveChunk];
+    while (static_cast<long long>(body.size()) < length) {
+        size_t want = static_cast<size_t>(
+            std::min<long long>(CHttpResponse::kReceiveChunk, length - static_cast<long long>(body.size())));
+        ssize_t got = ReadBefore(socket, piece, want, deadline);
+        if (got < 0) {
+            return false;
+        }
+        body.append(piece, static_cast<size_t>(got));
+    }
+    return true;
+}
+
+// A chunked body, decoded as it arrives, up to the zero-size chunk.
+bool ReceiveChunkedBody(SOCKET socket, long long deadline, std::string& decoded) {
+    char piece[CHttpResponse::kReceiveChunk];
+    std::string wire;
+    size_t chunkPos = 0;
+    for (;;) {
+        ssize_t got = ReadBefore(socket, piece, sizeof(piece), deadline);
+        if (got < 0) {
+            return false;
+        }
+        wire.append(piece, static_cast<size_t>(got));
+        ChunkState state = DecodeChunksFrom(wire, chunkPos, decoded, CHttpResponse::kMaxBody);
+        if (state == ChunkState::Complete) {
+            return true;
+        }
+        if (state == ChunkState::Refused ||
+            static_cast<long long>(wire.size()) > 2 * CHttpResponse::kMaxBody) {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
 int CHttpResponse::Receive(SOCKET socket, int timeoutMs) {
     Clear();
     rawHeader.clear();
     if (!SetSocketBlocking(socket, false)) {
         return -1;
     }
-    const long long start = SteadyNowMs();
-    std::string buffer;
-    bool startChecked = false;
-    bool headerDone = false;
-    bool chunked = false;
-    long long length = 0;
-    long long bodyCount = 0;
-    size_t chunkPos = 0;
-    std::string decoded;
-    char piece[kReceiveChunk];
-
-    for (;;) {
-        long long remaining = timeoutMs - (SteadyNowMs() - start);
-        if (remaining <= 0) {
+    const long long deadline = SteadyNowMs() + timeoutMs;
+    if (!ReceiveHeaderBlock(socket, deadline, rawHeader)) {
+        return -1;
+    }
+    std::string value;
+    std::string received;
+    if (FindRawHeader(rawHeader, "Content-Length", value) == 0) {
+        const long long length = std::atoll(value.c_str());
+        if (length > kMaxBody) {
             return -1;
         }
-        size_t want = 1;
-        if (headerDone) {
-            want =
-                chunked
-                    ? kReceiveChunk
-                    : static_cast<size_t>(std::min<long long>(kReceiveChunk, length - bodyCount));
-        }
-        ssize_t got = recv(socket, piece, want, 0);
-        if (got < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-                if (WaitForSocket(socket, POLLIN, static_cast<int>(remaining)) < 0) {
-                    return -1;
-                }
-                continue;
-            }
+        if (length > 0 && !ReceiveSizedBody(socket, deadline, length, received)) {
             return -1;
         }
-        if (got == 0) {
-            return -1;  // the server closed before the response was complete
-        }
-        buffer.append(piece, static_cast<size_t>(got));
-        if (!startChecked && buffer.size() > 4) {
-            startChecked = true;
-            if (buffer.compare(0, 5, "HTTP/") != 0) {
-                return -1;
-            }
-        }
-
-        if (headerDone) {
-            bodyCount += got;
-            if (!chunked) {
-                if (bodyCount >= length) {
-                    break;
-                }
-                continue;
-            }
-            std::string_view wire = std::string_view(buffer).substr(rawHeader.size());
-            ChunkState state = DecodeChunksFrom(wire, chunkPos, decoded, kMaxBody);
-            if (state == ChunkState::Complete) {
-                buffer = rawHeader + decoded;
-                break;
-            }
-            if (state == ChunkState::Refused || bodyCount > 2 * kMaxBody) {
-                return -1;
-            }
-            continue;
-        }
-
-        // Bytes arrive one at a time here, so the block can only end at the tail.
-        if (buffer.size() < 4 || buffer.compare(buffer.size() - 4, 4, "\r\n\r\n") != 0) {
-            if (buffer.size() > kMaxHeaderBlock) {
-                return -1;
-            }
-            continue;
-        }
-        headerDone = true;
-        rawHeader = buffer;
-        std::string value;
-        if (FindRawHeader(rawHeader, "Content-Length", value) == 0) {
-            length = std::atoll(value.c_str());
-        } else if (FindRawHeader(rawHeader, "Transfer-Encoding", value) == 0) {
-            std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) {
-                return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-            });
-            chunked = value == "chunked";
-        }
-        if (!chunked) {
-            if (length <= 0) {
-                break;
-            }
-            if (length > kMaxBody) {
-                return -1;
-            }
+    } else if (FindRawHeader(rawHeader, "Transfer-Encoding", value) == 0 &&
+               EqualsIgnoreCase(value, "chunked")) {
+        if (!ReceiveChunkedBody(socket, deadline, received)) {
+            return -1;
         }
     }
-    return Parse(buffer);
+    return Parse(rawHeader + received);
 }

@@ -82,36 +82,38 @@ int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs) 
     if (timeoutMs < 0) {
         timeoutMs = 0;
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-
     uint32_t resolved = 0;
     if (!ResolveIpv4(host, resolved)) {
         return -1;
     }
-    address.sin_addr.s_addr = resolved;
+    return ConnectTcpAddress(socket, resolved, port, timeoutMs) == ConnectOutcome::kConnected ? 0 : -1;
+}
 
+ConnectOutcome ConnectTcpAddress(SOCKET socket, uint32_t address, int port, int timeoutMs) {
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(static_cast<uint16_t>(port));
+    target.sin_addr.s_addr = address;
     if (!SetSocketBlocking(socket, false)) {
-        return -1;
+        return ConnectOutcome::kFailed;
     }
-    if (connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
-        return 0;
+    if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof(target)) == 0) {
+        return ConnectOutcome::kConnected;
     }
     if (errno != EINPROGRESS) {
-        return -1;
+        return ConnectOutcome::kFailed;
     }
     // A signal during the wait resumes it with the time that is left.
-    if (WaitForSocket(socket, POLLOUT, timeoutMs) != 1) {
-        return -1;
+    int ready = WaitForSocket(socket, POLLOUT, timeoutMs < 0 ? 0 : timeoutMs);
+    if (ready == 0) {
+        return ConnectOutcome::kTimedOut;
     }
     // Writable with a pending error means the connection was refused.
     int error = 0;
     socklen_t length = sizeof(error);
-    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-        return -1;
-    }
-    return 0;
+    bool connected =
+        ready == 1 && getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    return connected ? ConnectOutcome::kConnected : ConnectOutcome::kFailed;
 }
 
 int ListenTcp(SOCKET socket, const std::string& ip, int port) {
@@ -131,8 +133,8 @@ int ListenTcp(SOCKET socket, const std::string& ip, int port) {
     } else if (inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) {
         return -1;
     }
-    // Unlike the original platform, listen() here would quietly pick another
-    // port when the bind failed, so a taken port must fail right at the bind.
+    // listen() on an unbound socket quietly picks another port, so a taken
+    // port must fail right at the bind.
     if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
         return -1;
     }

@@ -7,7 +7,8 @@
 using SOCKET = int;
 constexpr SOCKET kInvalidSocket = -1;
 
-// Error codes that callers and log lines show, kept from the original platform.
+// The error numbers callers and log lines show for these two failures; the
+// platform's programs and their logs have always used these values.
 constexpr int kErrorWouldBlock = 10035;  // EAGAIN / EWOULDBLOCK
 constexpr int kErrorTimedOut = 10060;    // ETIMEDOUT
 
@@ -24,6 +25,12 @@ SOCKET CreateTcpSocket();
 // 0 once connected within timeoutMs (negative counts as 0), else -1. The
 // socket stays open either way; the caller closes it.
 int ConnectTcp(SOCKET socket, const std::string& host, int port, int timeoutMs);
+
+// The connect of ConnectTcp to an address already resolved (network byte
+// order), telling a refusal from a connection still pending when the time
+// ran out.
+enum class ConnectOutcome { kConnected, kFailed, kTimedOut };
+ConnectOutcome ConnectTcpAddress(SOCKET socket, uint32_t address, int port, int timeoutMs);
 
 // Address reuse on, bound to ip (empty = every local address) and port,
 // listening with kListenBacklog. 0 or -1 (a failed reuse option also closes

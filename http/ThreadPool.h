@@ -22,7 +22,8 @@ public:
     virtual void Finish(void* param) = 0;
 };
 
-// Return codes kept from the original platform: callers and logs show them.
+// The pool's failure codes, as callers and log lines show them: already
+// started, a thread that did not answer in time, a general failure.
 constexpr uint32_t kErrorAlreadyInitialized = 1247;
 constexpr uint32_t kWaitTimeout = 258;
 constexpr uint32_t kErrorFail = 0x80004005;

@@ -1,11 +1,13 @@
 #include "service/SessionJob.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -82,12 +84,68 @@ bool Stopping() {
     return Job().stopFlag.load() != 0;
 }
 
+std::string VariableName(const std::string& entry) {
+    return entry.substr(0, entry.find('='));
+}
+
+// The service's own environment, less what systemd set up for the service
+// process alone: a child reading NOTIFY_SOCKET, LISTEN_* or WATCHDOG_* would
+// take the service's notifications, sockets or watchdog for its own.
+std::vector<std::string> ServiceEnvironment() {
+    constexpr std::string_view kServiceOnly[] = {"NOTIFY_SOCKET",  "INVOCATION_ID", "JOURNAL_STREAM",
+                                                 "SYSTEMD_EXEC_PID", "LISTEN_",      "WATCHDOG_"};
+    std::vector<std::string> out;
+    for (std::string& entry : CurrentEnvironment()) {
+        const std::string name = VariableName(entry);
+        bool serviceOnly = false;
+        for (std::string_view word : kServiceOnly) {
+            serviceOnly = serviceOnly || (word.back() == '_' ? name.starts_with(word) : name == word);
+        }
+        if (!serviceOnly) {
+            out.push_back(std::move(entry));
+        }
+    }
+    return out;
+}
+
+// The service's environment with the session's variables over it, and the
+// session user's own identity where the session did not say.
+std::vector<std::string> ClientEnvironment(const SessionInfo& session) {
+    std::vector<std::string> overrides = session.environment;
+    auto has = [&](const char* name) {
+        return std::any_of(overrides.begin(), overrides.end(),
+                           [&](const std::string& entry) { return VariableName(entry) == name; });
+    };
+    if (!has("HOME")) {
+        overrides.push_back("HOME=" + session.home);
+    }
+    if (!has("USER")) {
+        overrides.push_back("USER=" + session.user);
+    }
+    if (!has("LOGNAME")) {
+        overrides.push_back("LOGNAME=" + session.user);
+    }
+    std::vector<std::string> out;
+    for (std::string& entry : ServiceEnvironment()) {
+        const std::string name = VariableName(entry);
+        if (std::none_of(overrides.begin(), overrides.end(),
+                         [&](const std::string& o) { return VariableName(o) == name; })) {
+            out.push_back(std::move(entry));
+        }
+    }
+    out.insert(out.end(), overrides.begin(), overrides.end());
+    return out;
+}
+
 void DownloaderKeeper() {
     PrepareCrashStack();
     NotifyExitProcess(DownloaderPort());
     SpawnOptions options;
+    // The service's own environment and folder (the unit runs the service in
+    // the program folder).
     options.argv = {ProgramDirectory() + kDownloaderProgram, "-commandline"};
-    options.workingDirectory = ProgramDirectory();
+    options.replaceEnvironment = true;
+    options.environment = ServiceEnvironment();
     // Like the client, it has no console of its own: a Ctrl+C meant for the
     // service must not reach it.
     options.nullStdio = true;
@@ -147,16 +205,6 @@ void ClientKeeper() {
     client.Close();
 }
 
-std::vector<std::string> EnvironmentWith(const std::vector<std::string>& session) {
-    std::vector<std::string> out;
-    constexpr const char* kDefaultPath = "PATH=/usr/local/bin:/usr/bin:/bin";
-    out.push_back(kDefaultPath);
-    for (const auto& entry : session) {
-        out.push_back(entry);
-    }
-    return out;
-}
-
 }  // namespace
 
 int ClientPort() { return PortFromEnvironment("QORVANE_CLIENT_PORT", kClientPort); }
@@ -197,33 +245,19 @@ ChildHandle LaunchAppIntoDifferentSession(const std::string& program) {
     }
 
     SpawnOptions options;
-    options.argv = {program};
-    options.workingDirectory = ProgramDirectory();
+    options.argv = {program};  // in the service's folder, like the downloader
     options.user.set = true;
     options.user.uid = session.uid;
     options.user.gid = session.gid;
     options.user.groups = session.groups;
     options.newSession = true;
     options.nullStdio = true;
-    if (!session.environment.empty()) {
-        SVC_LOG("CreateEnvironmentBlock");
-        options.replaceEnvironment = true;
-        options.environment = EnvironmentWith(session.environment);
-        bool haveHome = false;
-        bool haveUser = false;
-        for (const auto& entry : session.environment) {
-            haveHome = haveHome || entry.starts_with("HOME=");
-            haveUser = haveUser || entry.starts_with("USER=");
-        }
-        if (!haveHome) {
-            options.environment.push_back("HOME=" + session.home);
-        }
-        if (!haveUser) {
-            options.environment.push_back("USER=" + session.user);
-        }
-    } else {
-        SVC_LOG("CreateEnvironmentBlock 2");
-    }
+    // The service's environment under the session's: without the session's
+    // variables the client has no display to show itself on, and the log
+    // says so.
+    SVC_LOG(session.environment.empty() ? "CreateEnvironmentBlock 2" : "CreateEnvironmentBlock");
+    options.replaceEnvironment = true;
+    options.environment = ClientEnvironment(session);
     int error = 0;
     ChildHandle child = ChildHandle::Spawn(options, &error);
     if (!child.Valid()) {

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdlib>
 #include <cstring>
 
+#include "exam/answers/AnswerStore.h"
 #include "foundation/ClientLog.h"
+#include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/signals/StopSignals.h"
@@ -18,6 +21,7 @@
 #include "shell/ClientConfig.h"
 #include "shell/MainFrame.h"
 #include "shell/config/StringTable.h"
+#include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
 #include "ui/browser/BrowserHost.h"
@@ -27,6 +31,7 @@ namespace {
 constexpr const char* kInstanceLockName = "Kivo_Qorvane";
 constexpr const char* kMainFrameName = "QorvaneUI";
 constexpr const char* kShowNormalArgument = "-ShowNormal";
+constexpr const char* kShutdownRefusedNotice = "后台正在提交考试答案，已阻止关机！";
 
 bool HaveDisplay() {
     // An explicit platform (offscreen in tests) needs no display server.
@@ -46,6 +51,29 @@ std::string ProgramDirOf(const char* argv0) {
     }
     size_t cut = full.find_last_of('/');
     return cut == std::string::npos ? "./" : full.substr(0, cut + 1);
+}
+
+// The end of the session is refused while answers are pending; the learner
+// then learns why the shutdown did not happen.
+void AnswerSessionEnd(CMainFrame* mainFrame, QSessionManager& manager) {
+    const bool mayEnd = mainFrame->SessionMayEnd();
+    LOG_INFO("WM_QUERYENDSESSION:ret=%d", mayEnd ? 1 : 0);
+    if (mayEnd) {
+        return;
+    }
+    // Only a session manager that lets us interact can be told no.
+    const bool refused = manager.allowsInteraction();
+    if (refused) {
+        // The refusal travels with the end of the interaction, which the
+        // session manager connection sends once this handler returns.
+        manager.cancel();
+    }
+    LOG_INFO("WM_ENDSESSION:wParam=%d,lParam=%d", refused ? 0 : 1, 0);
+    if (refused) {
+        QTimer::singleShot(0, mainFrame, [mainFrame] {
+            ShowMessageBox(mainFrame, QString::fromUtf8(kShutdownRefusedNotice), MessageBoxKind::kWarning, 0);
+        });
+    }
 }
 
 // Another client runs in this session: show its main window, then end.
@@ -112,13 +140,13 @@ int RunClient(int argc, char** argv) {
         return 1;
     }
     mainFrame->CenterWindow();
+    AnswerStore::Instance().InstallShutdownBlock();
+    mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
+    // A session manager that goes away must not take the client with it.
+    InstallSessionManagerErrorHandler();
     // The session manager asks before logging out or shutting down.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [mainFrame](QSessionManager& manager) {
-                         if (!mainFrame->SessionMayEnd() && manager.allowsInteraction()) {
-                             manager.cancel();
-                         }
-                     });
+                     [mainFrame](QSessionManager& manager) { AnswerSessionEnd(mainFrame, manager); });
     if (argc > 1 && strcasecmp(argv[1], kShowNormalArgument) == 0) {
         mainFrame->ShowWindow(true, true);
     } else {
@@ -132,6 +160,7 @@ int RunClient(int argc, char** argv) {
         exam->EndExam();
     }
     LOG_INFO("program exit !\n");
+    AnswerStore::Instance().Stop();
     delete mainFrame;
     return status;
 }

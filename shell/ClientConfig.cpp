@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "channel/ChannelServer.h"
+#include "exam/answers/AnswerHandlers.h"
+#include "exam/answers/AnswerStore.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "platform/paths/DataPaths.h"
@@ -61,6 +63,11 @@ int InitClient() {
     MakeDirectoryTree(logDir);
     g_paths.logFile = logDir + "/" + kLogFileName;
     ClientLog::Instance().Open(g_paths.logFile.c_str());
+
+    // Answers kept from an earlier run go out from now on, and a hand-in that
+    // arrives with the first connection finds the store ready.
+    RegisterAnswerHandlers();
+    AnswerStore::Instance().Start(dataPath);
 
     if (CChannelSever::Instance().StartChannel(CChannelSever::kListenAddress, ChannelPort()) != 0) {
         LOG_INFO("start channel sever fail");

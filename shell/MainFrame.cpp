@@ -9,6 +9,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 #include "channel/Answer.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
@@ -129,14 +131,15 @@ void CMainFrame::SelectTab(Tab tab) {
     if (auto* tabs = FindControl<QStackedWidget>("tab_ctrl")) {
         tabs->setCurrentIndex(tab);
     }
-    for (int i = 0; i < 4; ++i) {
-        SetControlImage(kTabButtons[i].name,
-                        i == tab ? kTabButtons[i].overImage : kTabButtons[i].image);
+    for (size_t i = 0; i < std::size(kTabButtons); ++i) {
+        SetControlImage(kTabButtons[i].name, static_cast<int>(i) == tab ? kTabButtons[i].overImage
+                                                                        : kTabButtons[i].image);
     }
 }
 
 void CMainFrame::ClickNotify(const QString& name) {
-    for (int i = 0; i < 3; ++i) {
+    // The pages with a tab page object; the about tab has none (below).
+    for (size_t i = 0; i < std::size(m_pages); ++i) {
         if (name == kTabButtons[i].name) {
             SelectTab(static_cast<Tab>(i));
             m_currentPage = m_pages[i];
@@ -209,21 +212,21 @@ void CMainFrame::SetMessageHandler(UINT message, MessageHandler handler) {
     m_handlers[message] = std::move(handler);
 }
 
-void CMainFrame::OnMenuCommand(int command) {
+void CMainFrame::OnMenuCommand(MenuCommand command) {
     switch (command) {
-        case 1:
+        case MenuCommand::kShowMainWindow:
             RestoreFromTray();
             break;
-        case 2:
+        case MenuCommand::kExitToHidden:
             // Hidden without an icon; only the channel's ExitProcess ends us.
             RemoveTrayIcon();
             ShowWindow(false);
             break;
-        case 3:
+        case MenuCommand::kSwitchSkin:
             SkinStore::Instance().SetArchive(kSecondSkinArchive);
             ReloadAllSkins();
             break;
-        case 4:
+        case MenuCommand::kShowAbout:
             ShowAboutWindow(this);
             break;
         default:
@@ -243,7 +246,7 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
             }
             return 0;
         case WM_MENU_COMMAND:
-            OnMenuCommand(static_cast<int>(wParam));
+            OnMenuCommand(static_cast<MenuCommand>(wParam));
             return 0;
         case WM_START_EXAM:
             return HandleStartExamMessage(lParam);

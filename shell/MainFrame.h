@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "shell/TabPageBase.h"
+#include "ui/MenuWnd.h"
 #include "ui/WindowImplBaseNew.h"
 
 // The client's one long-lived top-level window: four tabs, the tray icon and
@@ -72,7 +73,7 @@ private:
     void ShowAboutPage();
     void RemoveTrayIcon();
     void RestoreFromTray();
-    void OnMenuCommand(int command);
+    void OnMenuCommand(MenuCommand command);
 
     QPointer<QSystemTrayIcon> m_tray;
     CTabPageBase* m_pages[3] = {nullptr, nullptr, nullptr};

@@ -12,13 +12,17 @@ namespace {
 
 struct MenuItem {
     const char* name;
-    int command;
+    MenuCommand command;
 };
 
 constexpr MenuItem kMenuItems[] = {
-    {"menu_tray_show", 1},    {"menu_tray_exit", 2},    {"menu_custom_skin", 3},
-    {"menu_custom_about", 4}, {"menu_operate_down", 5}, {"menu_operate_stop", 6},
-    {"menu_multioperate_delete", 7},
+    {"menu_tray_show", MenuCommand::kShowMainWindow},
+    {"menu_tray_exit", MenuCommand::kExitToHidden},
+    {"menu_custom_skin", MenuCommand::kSwitchSkin},
+    {"menu_custom_about", MenuCommand::kShowAbout},
+    {"menu_operate_down", MenuCommand::kStartLesson},
+    {"menu_operate_stop", MenuCommand::kStopLesson},
+    {"menu_multioperate_delete", MenuCommand::kDeleteTicked},
 };
 
 // Vertical gap between the cursor and a menu opened above it.
@@ -29,13 +33,13 @@ constexpr int kAboveCursorGap = 20;
 CMenuWnd::CMenuWnd(WindowImplBaseNew* parent, const QString& skinFile, int placement)
     : m_owner(parent), m_skinFile(skinFile), m_placement(placement) {}
 
-int CMenuWnd::CommandFor(const QString& itemName) {
+MenuCommand CMenuWnd::CommandFor(const QString& itemName) {
     for (const MenuItem& item : kMenuItems) {
         if (itemName == item.name) {
             return item.command;
         }
     }
-    return 0;
+    return MenuCommand::kNone;
 }
 
 QPoint CMenuWnd::Placement(QPoint cursor, QSize size, int placement) {
@@ -68,8 +72,8 @@ void CMenuWnd::InitAfterCreate() {
 }
 
 void CMenuWnd::ClickNotify(const QString& name) {
-    int command = CommandFor(name);
-    if (command != 0 && m_owner) {
+    MenuCommand command = CommandFor(name);
+    if (command != MenuCommand::kNone && m_owner) {
         MessageHub::Post(m_owner, WM_MENU_COMMAND, static_cast<WPARAM>(command), 0);
     }
     Close();

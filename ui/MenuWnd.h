@@ -2,6 +2,18 @@
 
 #include "ui/WindowImplBaseNew.h"
 
+// What a menu item asks its owner to do, posted as wParam of WM_MENU_COMMAND.
+enum class MenuCommand {
+    kNone = 0,
+    kShowMainWindow = 1,  // "menu_tray_show"
+    kExitToHidden = 2,    // "menu_tray_exit"
+    kSwitchSkin = 3,      // "menu_custom_skin"
+    kShowAbout = 4,       // "menu_custom_about"
+    kStartLesson = 5,     // "menu_operate_down"
+    kStopLesson = 6,      // "menu_operate_stop"
+    kDeleteTicked = 7,    // "menu_multioperate_delete"
+};
+
 // A popup menu from a skin file. Each item is a button whose name maps to a
 // command; a click posts WM_MENU_COMMAND with that command to the parent and
 // closes the menu, as does losing the focus.
@@ -10,8 +22,8 @@ class CMenuWnd : public WindowImplBaseNew {
 public:
     CMenuWnd(WindowImplBaseNew* parent, const QString& skinFile, int placement);
 
-    // The command posted for an item name; 0 for items that post nothing.
-    static int CommandFor(const QString& itemName);
+    // The command posted for an item name; kNone for items that post nothing.
+    static MenuCommand CommandFor(const QString& itemName);
     // Top-left corner for a menu of the given size at the cursor position.
     static QPoint Placement(QPoint cursor, QSize size, int placement);
 

@@ -9,7 +9,9 @@
 
 namespace {
 
-bool IsCountdown(int kind) { return kind == kBoxCountdown || kind == kBoxCountdownYesNo; }
+bool IsCountdown(MessageBoxKind kind) {
+    return kind == MessageBoxKind::kCountdown || kind == MessageBoxKind::kCountdownYesNo;
+}
 
 void Hide(QWidget* widget) {
     if (widget) {
@@ -17,7 +19,7 @@ void Hide(QWidget* widget) {
     }
 }
 
-bool RunBoxOnGuiThread(WindowImplBaseNew* owner, const QString& text, int kind, int seconds) {
+bool RunBoxOnGuiThread(WindowImplBaseNew* owner, const QString& text, MessageBoxKind kind, int seconds) {
     if (IsCountdown(kind) && seconds < 1) {
         return false;
     }
@@ -45,12 +47,12 @@ bool RunBoxOnGuiThread(WindowImplBaseNew* owner, const QString& text, int kind, 
 
 }  // namespace
 
-bool ShowMessageBox(WindowImplBaseNew* owner, const QString& text, int kind, int seconds) {
+bool ShowMessageBox(WindowImplBaseNew* owner, const QString& text, MessageBoxKind kind, int seconds) {
     QPointer<WindowImplBaseNew> safeOwner(owner);
     return MessageHub::Call([&] { return RunBoxOnGuiThread(safeOwner, text, kind, seconds); });
 }
 
-CMyMsgBox::CMyMsgBox(const QString& text, int kind, int seconds)
+CMyMsgBox::CMyMsgBox(const QString& text, MessageBoxKind kind, int seconds)
     : m_text(text), m_kind(kind), m_seconds(seconds) {}
 
 void CMyMsgBox::InitAfterCreate() {
@@ -68,26 +70,24 @@ void CMyMsgBox::InitAfterCreate() {
         tips->setText(m_text);
     }
     switch (m_kind) {
-        case kBoxWarning:
+        case MessageBoxKind::kWarning:
             Hide(yes);
             Hide(no);
             SetControlImage("LabelUIIcon", "warning.png");
             break;
-        case kBoxQuestion:
+        case MessageBoxKind::kQuestion:
             Hide(ok);
             SetControlImage("LabelUIIcon", "question.png");
             break;
-        case kBoxCountdown:
+        case MessageBoxKind::kCountdown:
             Hide(ok);
             Hide(yes);
             Hide(no);
             SetControlImage("LabelUIIcon", "time.png");
             break;
-        case kBoxCountdownYesNo:
+        case MessageBoxKind::kCountdownYesNo:
             Hide(ok);
             SetControlImage("LabelUIIcon", "time.png");
-            break;
-        default:
             break;
     }
     if (IsCountdown(m_kind)) {

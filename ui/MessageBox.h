@@ -4,15 +4,17 @@
 
 #include "ui/WindowImplBaseNew.h"
 
-// The client's message box. Kinds: 0 warning with OK, 1 question with Yes/No,
-// 2 countdown without buttons, 3 countdown with Yes/No.
-enum MessageBoxKind { kBoxWarning = 0, kBoxQuestion = 1, kBoxCountdown = 2, kBoxCountdownYesNo = 3 };
+// The client's message box: a warning with OK, a question with Yes/No, a
+// countdown without buttons, a countdown with Yes/No (numbered 0 to 3 where a
+// caller outside the program names one).
+enum class MessageBoxKind { kWarning = 0, kQuestion = 1, kCountdown = 2, kCountdownYesNo = 3 };
 
 // true when the learner pressed OK or Yes; false for No, a closed box, an
 // expired countdown, or a countdown kind with seconds below 1. Modal: the
 // caller waits until the box is gone. Any thread may call it; the box itself
 // always lives on the GUI thread.
-bool ShowMessageBox(WindowImplBaseNew* owner, const QString& text, int kind, int seconds);
+bool ShowMessageBox(WindowImplBaseNew* owner, const QString& text, MessageBoxKind kind,
+                    int seconds);
 
 class CMyMsgBox : public WindowImplBaseNew {
     Q_OBJECT
@@ -22,7 +24,7 @@ public:
     // Texts longer than this many characters take the two-line placement.
     static constexpr int kOneLineLength = 19;
 
-    CMyMsgBox(const QString& text, int kind, int seconds);
+    CMyMsgBox(const QString& text, MessageBoxKind kind, int seconds);
     bool Result() const { return m_result; }
     bool Finished() const { return m_finished; }
 
@@ -39,7 +41,7 @@ protected:
 
 private:
     QString m_text;
-    int m_kind;
+    MessageBoxKind m_kind;
     int m_seconds;
     bool m_result = false;
     bool m_finished = false;

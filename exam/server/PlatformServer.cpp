@@ -2,9 +2,7 @@
 
 #include <json/json.h>
 
-#include <algorithm>
-#include <cctype>
-
+#include "foundation/TextUtil.h"
 #include "foundation/UrlUtil.h"
 
 namespace PlatformServer {
@@ -94,9 +92,7 @@ bool BoxAccepted(bool transferred, long status, const std::string& body) {
         !first["isSuccess"].isString()) {
         return false;
     }
-    std::string word = first["isSuccess"].asString();
-    std::transform(word.begin(), word.end(), word.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::string word = AsciiUpper(first["isSuccess"].asString());
     return word == "TRUE" || word == "YES" || word == "OK" || word == "1";
 }
 

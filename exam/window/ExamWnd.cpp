@@ -207,7 +207,7 @@ bool CExamWnd::OnCameraStatus(int code) {
         }
         m_cameraFault = true;
         QPointer<CExamWnd> self(this);
-        ShowMessageBox(this, QString::fromUtf8(kCameraFaultText), kBoxCountdown,
+        ShowMessageBox(this, QString::fromUtf8(kCameraFaultText), MessageBoxKind::kCountdown,
                        kCameraFaultSeconds);
         if (!self) {
             return true;
@@ -215,7 +215,7 @@ bool CExamWnd::OnCameraStatus(int code) {
         if (m_cameraFault) {
             MessageHub::Post(this, WM_PAUSE_EXAM, 0, 0);
         } else {
-            ShowMessageBox(this, QString::fromUtf8(kCameraBackText), kBoxWarning, 0);
+            ShowMessageBox(this, QString::fromUtf8(kCameraBackText), MessageBoxKind::kWarning, 0);
         }
     } else if (code == kCameraBackCode) {
         m_cameraFault = false;

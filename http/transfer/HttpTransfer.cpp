@@ -136,55 +136,50 @@ size_t CHttpTransfer::AppendBody(char* data, size_t size, size_t count, void* se
     return bytes;
 }
 
-int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRedirects) {
-    (void)followRedirects;  // redirects are always followed
-    responseCode = 0;
-    result = 0;
-    body.clear();
+// Everything the request sends besides its address: headers, and for POST
+// and PUT the body (a multipart form, the raw body, or the parameters);
+// GET parameters go onto the address. Holds what libcurl reads during the
+// transfer. 0, or the libcurl code of a form file that cannot be read.
+struct CHttpTransfer::Prepared {
+    std::unique_ptr<curl_slist, ListDeleter> headers;
+    std::unique_ptr<curl_mime, MimeDeleter> form;
+    std::string payload;
+};
 
-    std::string target = PrepareUrl(url);
-    InitialiseCurlOnce();
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    if (!handle) {
-        return -1;
-    }
-    CURL* curl = handle.get();
-
+int CHttpTransfer::PrepareRequest(CURL* curl, std::string& target, Prepared& prepared) const {
     curl_slist* lines = nullptr;
     for (const auto& [name, value] : headerList) {
         lines = curl_slist_append(lines, OneLine(name + ": " + value).c_str());
     }
     // An empty Expect header: libcurl must never wait for "100-continue".
     lines = curl_slist_append(lines, "Expect:");
-    std::unique_ptr<curl_slist, ListDeleter> headers(lines);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    prepared.headers.reset(lines);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, prepared.headers.get());
 
     const std::string query = QueryText();
-    std::unique_ptr<curl_mime, MimeDeleter> form;
     const bool sendsBody = method == "POST" || method == "PUT";
     if (sendsBody && multipart) {
-        form.reset(curl_mime_init(curl));
+        prepared.form.reset(curl_mime_init(curl));
         for (const auto& [name, value] : formFields) {
-            curl_mimepart* part = curl_mime_addpart(form.get());
+            curl_mimepart* part = curl_mime_addpart(prepared.form.get());
             curl_mime_name(part, name.c_str());
             curl_mime_data(part, value.data(), value.size());
         }
         if (hasFileField) {
-            curl_mimepart* part = curl_mime_addpart(form.get());
+            curl_mimepart* part = curl_mime_addpart(prepared.form.get());
             curl_mime_name(part, fileFieldName.c_str());
             CURLcode added = curl_mime_filedata(part, filePath.c_str());
             if (added != CURLE_OK) {
-                result = added;
-                return -1;
+                return added;
             }
         }
-        curl_easy_setopt(curl, CURLOPT_MIMEPOST, form.get());
+        curl_easy_setopt(curl, CURLOPT_MIMEPOST, prepared.form.get());
     } else if (sendsBody) {
-        const std::string& payload = rawBody.empty() ? query : rawBody;
+        prepared.payload = rawBody.empty() ? query : rawBody;
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(payload.size()));
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, payload.data());
+                         static_cast<curl_off_t>(prepared.payload.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, prepared.payload.data());
     } else if (!query.empty()) {
         target += target.find('?') == std::string::npos ? '?' : '&';
         target += query;
@@ -194,7 +189,12 @@ int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRed
     } else if (method == "HEAD") {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     }
+    return CURLE_OK;
+}
 
+// What every transfer does alike: redirects, user agent, encodings, TLS,
+// cookies, where the body goes, time-outs, no signals.
+void CHttpTransfer::ApplyCommonOptions(CURL* curl, int timeoutMs) {
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(curl, CURLOPT_AUTOREFERER, 1L);
@@ -207,11 +207,32 @@ int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRed
     }
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CHttpTransfer::AppendBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : 0));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(ConnectTimeoutFor(timeoutMs)));
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+}
+
+int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRedirects) {
+    (void)followRedirects;  // redirects are always followed
+    responseCode = 0;
+    result = 0;
+    body.clear();
+
+    std::string target = PrepareUrl(url);
+    InitialiseCurlOnce();
+    Prepared prepared;
+    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    if (!handle) {
+        return -1;
+    }
+    CURL* curl = handle.get();
+    if (int refused = PrepareRequest(curl, target, prepared); refused != CURLE_OK) {
+        result = refused;
+        return -1;
+    }
+    ApplyCommonOptions(curl, timeoutMs);
+    curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
 
     result = curl_easy_perform(curl);
     long code = 0;

@@ -64,5 +64,8 @@ public:
     std::string QueryText() const;
 
 private:
+    struct Prepared;
+    int PrepareRequest(void* curl, std::string& target, Prepared& prepared) const;
+    void ApplyCommonOptions(void* curl, int timeoutMs);
     static size_t AppendBody(char* data, size_t size, size_t count, void* self);
 };

@@ -382,6 +382,171 @@ void ParseRelease(const char* release, uint32_t numbers[3]) {
 
 }  // namespace
 
+namespace {
+
+// The memory the dump carries: the crashing thread's stack and the code
+// around the instruction pointer.
+struct DumpedMemory {
+    minidump::MemoryDescriptor ranges[2] = {};
+    uint32_t count = 0;
+    bool haveStack = false;
+};
+
+void AppendRange(DumpFile& file, DumpedMemory& memory, uint64_t low, uint64_t high) {
+    memory.ranges[memory.count].startOfMemoryRange = low;
+    memory.ranges[memory.count].memory =
+        file.Append(reinterpret_cast<const void*>(low), static_cast<size_t>(high - low));
+    ++memory.count;
+}
+
+DumpedMemory AppendMemory(DumpFile& file, const minidump::ContextAmd64& ctx) {
+    DumpedMemory memory;
+    // The stack from below the red zone up to its end.
+    if (ctx.rsp != 0) {
+        uint64_t low = ctx.rsp > kRedZone ? ctx.rsp - kRedZone : 0;
+        const Mapping* stackMap = FindMapping(ctx.rsp);
+        if (stackMap && stackMap->readable) {
+            if (low < stackMap->start) {
+                low = stackMap->start;
+            }
+            uint64_t high = stackMap->end;
+            if (high - low > kStackLimit) {
+                high = low + kStackLimit;
+            }
+            AppendRange(file, memory, low, high);
+            memory.haveStack = true;
+        }
+    }
+    if (ctx.rip != 0) {
+        const Mapping* codeMap = FindMapping(ctx.rip);
+        if (codeMap && codeMap->readable) {
+            uint64_t low = ctx.rip - codeMap->start > kCodeAround ? ctx.rip - kCodeAround : codeMap->start;
+            uint64_t high = codeMap->end - ctx.rip > kCodeAround ? ctx.rip + kCodeAround : codeMap->end;
+            AppendRange(file, memory, low, high);
+        }
+    }
+    return memory;
+}
+
+// The thread list: the crashing thread.
+minidump::Directory ThreadListStream(DumpFile& file, uint32_t threadId, const DumpedMemory& memory,
+                                     minidump::LocationDescriptor context) {
+    struct {
+        uint32_t count;
+        minidump::Thread thread;
+    } __attribute__((packed)) list{};
+    list.count = 1;
+    list.thread.threadId = threadId;
+    if (memory.haveStack) {
+        list.thread.stack = memory.ranges[0];
+    }
+    list.thread.threadContext = context;
+    return {minidump::kThreadList, file.Append(&list, sizeof(list))};
+}
+
+// The exception: the signal, its code and the faulting address.
+minidump::Directory ExceptionStream(DumpFile& file, uint32_t threadId, int signo, const siginfo_t* info,
+                                    minidump::LocationDescriptor context) {
+    minidump::ExceptionStream exception{};
+    exception.threadId = threadId;
+    exception.exceptionRecord.exceptionCode = static_cast<uint32_t>(signo);
+    if (info) {
+        exception.exceptionRecord.exceptionFlags = static_cast<uint32_t>(info->si_code);
+        exception.exceptionRecord.exceptionAddress = reinterpret_cast<uint64_t>(info->si_addr);
+    }
+    exception.threadContext = context;
+    return {minidump::kException, file.Append(&exception, sizeof(exception))};
+}
+
+// The modules: names and build ids first, then the list that points at them.
+minidump::Directory ModuleListStream(DumpFile& file) {
+    for (size_t i = 0; i < g_moduleCount; ++i) {
+        ModuleEntry& module = g_modules[i];
+        module.nameRva = file.AppendString(module.path, module.pathLength);
+        uint8_t record[4 + kBuildIdLimit];
+        size_t idLength = ReadBuildId(module, record + 4);
+        if (idLength > 0) {
+            const uint32_t signature = minidump::kCvSignatureElfBuildId;
+            memcpy(record, &signature, 4);
+            module.cvRecord = file.Append(record, 4 + idLength);
+        }
+    }
+    const uint32_t count = static_cast<uint32_t>(g_moduleCount);
+    minidump::LocationDescriptor where = file.Append(&count, sizeof(count));
+    for (size_t i = 0; i < g_moduleCount; ++i) {
+        minidump::Module record{};
+        record.baseOfImage = g_modules[i].base;
+        record.sizeOfImage = static_cast<uint32_t>(g_modules[i].end - g_modules[i].base);
+        record.moduleNameRva = g_modules[i].nameRva;
+        record.cvRecord = g_modules[i].cvRecord;
+        file.WriteAt(file.Offset(), &record, sizeof(record));
+        file.Seek(file.Offset() + sizeof(record));
+    }
+    where.dataSize = static_cast<uint32_t>(sizeof(count) + g_moduleCount * sizeof(minidump::Module));
+    return {minidump::kModuleList, where};
+}
+
+minidump::Directory MemoryListStream(DumpFile& file, const DumpedMemory& memory) {
+    const uint32_t count = memory.count;
+    minidump::LocationDescriptor where = file.Append(&count, sizeof(count));
+    file.WriteAt(file.Offset(), memory.ranges, count * sizeof(memory.ranges[0]));
+    file.Seek(file.Offset() + static_cast<uint32_t>(count * sizeof(memory.ranges[0])));
+    where.dataSize = static_cast<uint32_t>(sizeof(count) + count * sizeof(memory.ranges[0]));
+    return {minidump::kMemoryList, where};
+}
+
+// The system: processor, processor count, kernel release as version numbers
+// and the whole uname text.
+minidump::Directory SystemInfoStream(DumpFile& file) {
+    struct utsname names {};
+    uname(&names);
+    minidump::SystemInfo system{};
+    system.processorArchitecture = minidump::kArchitectureAmd64;
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    if (sched_getaffinity(0, sizeof(cpus), &cpus) == 0) {
+        system.numberOfProcessors = static_cast<uint8_t>(CPU_COUNT(&cpus));
+    }
+    uint32_t version[3];
+    ParseRelease(names.release, version);
+    system.majorVersion = version[0];
+    system.minorVersion = version[1];
+    system.buildNumber = version[2];
+    system.platformId = minidump::kPlatformLinux;
+    char description[sizeof(names.release) + sizeof(names.version) + sizeof(names.machine) + 3];
+    size_t length = 0;
+    const char* parts[] = {names.release, " ", names.version, " ", names.machine};
+    for (const char* part : parts) {
+        size_t n = strnlen(part, sizeof(names.release));
+        memcpy(description + length, part, n);
+        length += n;
+    }
+    system.csdVersionRva = file.AppendString(description, length);
+    return {minidump::kSystemInfo, file.Append(&system, sizeof(system))};
+}
+
+minidump::Directory MiscInfoStream(DumpFile& file) {
+    minidump::MiscInfo misc{};
+    misc.sizeOfInfo = sizeof(misc);
+    misc.flags1 = minidump::kMiscProcessId;
+    misc.processId = static_cast<uint32_t>(getpid());
+    return {minidump::kMiscInfo, file.Append(&misc, sizeof(misc))};
+}
+
+void WriteHeader(DumpFile& file, const minidump::Directory* directory, size_t directorySize,
+                 uint32_t streams) {
+    minidump::Header header{};
+    header.signature = minidump::kSignature;
+    header.version = minidump::kVersion;
+    header.numberOfStreams = streams;
+    header.streamDirectoryRva = sizeof(header);
+    header.timeDateStamp = static_cast<uint32_t>(time(nullptr));
+    file.WriteAt(sizeof(header), directory, directorySize);
+    file.WriteAt(0, &header, sizeof(header));
+}
+
+}  // namespace
+
 bool WriteCrashDump(const char* path, int signo, const siginfo_t* info, const ucontext_t* context) {
     int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -394,6 +559,7 @@ bool WriteCrashDump(const char* path, int signo, const siginfo_t* info, const uc
     ParseMaps();
     CollectModules();
 
+    // The directory is written last, in the room kept for it after the header.
     minidump::Directory directory[kStreamCount] = {};
     file.Seek(sizeof(minidump::Header) + sizeof(directory));
     uint32_t stream = 0;
@@ -401,156 +567,21 @@ bool WriteCrashDump(const char* path, int signo, const siginfo_t* info, const uc
     minidump::ContextAmd64 ctx;
     FillContext(context, ctx);
     const minidump::LocationDescriptor contextWhere = file.Append(&ctx, sizeof(ctx));
+    const DumpedMemory memory = AppendMemory(file, ctx);
 
-    // The crashing thread's stack from below the red zone up to its end.
-    minidump::MemoryDescriptor ranges[2] = {};
-    uint32_t rangeCount = 0;
-    bool haveStack = false;
-    if (ctx.rsp != 0) {
-        uint64_t low = ctx.rsp > kRedZone ? ctx.rsp - kRedZone : 0;
-        const Mapping* stackMap = FindMapping(ctx.rsp);
-        if (stackMap && stackMap->readable) {
-            if (low < stackMap->start) {
-                low = stackMap->start;
-            }
-            uint64_t high = stackMap->end;
-            if (high - low > kStackLimit) {
-                high = low + kStackLimit;
-            }
-            ranges[rangeCount].startOfMemoryRange = low;
-            ranges[rangeCount].memory =
-                file.Append(reinterpret_cast<const void*>(low), static_cast<size_t>(high - low));
-            ++rangeCount;
-            haveStack = true;
-        }
-    }
-    // The code around the instruction pointer.
-    if (ctx.rip != 0) {
-        const Mapping* codeMap = FindMapping(ctx.rip);
-        if (codeMap && codeMap->readable) {
-            uint64_t low = ctx.rip - codeMap->start > kCodeAround ? ctx.rip - kCodeAround : codeMap->start;
-            uint64_t high = codeMap->end - ctx.rip > kCodeAround ? ctx.rip + kCodeAround : codeMap->end;
-            ranges[rangeCount].startOfMemoryRange = low;
-            ranges[rangeCount].memory =
-                file.Append(reinterpret_cast<const void*>(low), static_cast<size_t>(high - low));
-            ++rangeCount;
-        }
-    }
-
-    // Thread list: the crashing thread.
-    {
-        struct {
-            uint32_t count;
-            minidump::Thread thread;
-        } __attribute__((packed)) list{};
-        list.count = 1;
-        list.thread.threadId = threadId;
-        if (haveStack) {
-            list.thread.stack = ranges[0];
-        }
-        list.thread.threadContext = contextWhere;
-        directory[stream++] = {minidump::kThreadList, file.Append(&list, sizeof(list))};
-    }
-
-    // The exception: the signal, its code and the faulting address.
-    {
-        minidump::ExceptionStream exception{};
-        exception.threadId = threadId;
-        exception.exceptionRecord.exceptionCode = static_cast<uint32_t>(signo);
-        if (info) {
-            exception.exceptionRecord.exceptionFlags = static_cast<uint32_t>(info->si_code);
-            exception.exceptionRecord.exceptionAddress = reinterpret_cast<uint64_t>(info->si_addr);
-        }
-        exception.threadContext = contextWhere;
-        directory[stream++] = {minidump::kException, file.Append(&exception, sizeof(exception))};
-    }
-
-    // Modules: names and build ids first, then the list that points at them.
-    for (size_t i = 0; i < g_moduleCount; ++i) {
-        ModuleEntry& module = g_modules[i];
-        module.nameRva = file.AppendString(module.path, module.pathLength);
-        uint8_t record[4 + kBuildIdLimit];
-        size_t idLength = ReadBuildId(module, record + 4);
-        if (idLength > 0) {
-            const uint32_t signature = minidump::kCvSignatureElfBuildId;
-            memcpy(record, &signature, 4);
-            module.cvRecord = file.Append(record, 4 + idLength);
-        }
-    }
-    {
-        const uint32_t count = static_cast<uint32_t>(g_moduleCount);
-        minidump::LocationDescriptor where = file.Append(&count, sizeof(count));
-        for (size_t i = 0; i < g_moduleCount; ++i) {
-            minidump::Module record{};
-            record.baseOfImage = g_modules[i].base;
-            record.sizeOfImage = static_cast<uint32_t>(g_modules[i].end - g_modules[i].base);
-            record.moduleNameRva = g_modules[i].nameRva;
-            record.cvRecord = g_modules[i].cvRecord;
-            file.WriteAt(file.Offset(), &record, sizeof(record));
-            file.Seek(file.Offset() + sizeof(record));
-        }
-        where.dataSize = static_cast<uint32_t>(sizeof(count) + g_moduleCount * sizeof(minidump::Module));
-        directory[stream++] = {minidump::kModuleList, where};
-    }
-
-    {
-        minidump::LocationDescriptor where = file.Append(&rangeCount, sizeof(rangeCount));
-        file.WriteAt(file.Offset(), ranges, rangeCount * sizeof(ranges[0]));
-        file.Seek(file.Offset() + static_cast<uint32_t>(rangeCount * sizeof(ranges[0])));
-        where.dataSize = static_cast<uint32_t>(sizeof(rangeCount) + rangeCount * sizeof(ranges[0]));
-        directory[stream++] = {minidump::kMemoryList, where};
-    }
-
-    {
-        struct utsname names{};
-        uname(&names);
-        minidump::SystemInfo system{};
-        system.processorArchitecture = minidump::kArchitectureAmd64;
-        cpu_set_t cpus;
-        CPU_ZERO(&cpus);
-        if (sched_getaffinity(0, sizeof(cpus), &cpus) == 0) {
-            system.numberOfProcessors = static_cast<uint8_t>(CPU_COUNT(&cpus));
-        }
-        uint32_t version[3];
-        ParseRelease(names.release, version);
-        system.majorVersion = version[0];
-        system.minorVersion = version[1];
-        system.buildNumber = version[2];
-        system.platformId = minidump::kPlatformLinux;
-        char description[sizeof(names.release) + sizeof(names.version) + sizeof(names.machine) + 3];
-        size_t length = 0;
-        const char* parts[] = {names.release, " ", names.version, " ", names.machine};
-        for (const char* part : parts) {
-            size_t n = strnlen(part, sizeof(names.release));
-            memcpy(description + length, part, n);
-            length += n;
-        }
-        system.csdVersionRva = file.AppendString(description, length);
-        directory[stream++] = {minidump::kSystemInfo, file.Append(&system, sizeof(system))};
-    }
-
-    {
-        minidump::MiscInfo misc{};
-        misc.sizeOfInfo = sizeof(misc);
-        misc.flags1 = minidump::kMiscProcessId;
-        misc.processId = static_cast<uint32_t>(getpid());
-        directory[stream++] = {minidump::kMiscInfo, file.Append(&misc, sizeof(misc))};
-    }
-
+    directory[stream++] = ThreadListStream(file, threadId, memory, contextWhere);
+    directory[stream++] = ExceptionStream(file, threadId, signo, info, contextWhere);
+    directory[stream++] = ModuleListStream(file);
+    directory[stream++] = MemoryListStream(file, memory);
+    directory[stream++] = SystemInfoStream(file);
+    directory[stream++] = MiscInfoStream(file);
     size_t statusLength = ReadWholeFile("/proc/self/status", g_status, kStatusLimit);
     directory[stream++] = {minidump::kLinuxProcStatus, file.Append(g_status, statusLength)};
     directory[stream++] = {minidump::kLinuxMaps, file.Append(g_maps, g_mapsLength)};
     size_t cpuLength = ReadWholeFile("/proc/cpuinfo", g_status, kStatusLimit);
     directory[stream++] = {minidump::kLinuxCpuInfo, file.Append(g_status, cpuLength)};
 
-    minidump::Header header{};
-    header.signature = minidump::kSignature;
-    header.version = minidump::kVersion;
-    header.numberOfStreams = stream;
-    header.streamDirectoryRva = sizeof(header);
-    header.timeDateStamp = static_cast<uint32_t>(time(nullptr));
-    file.WriteAt(sizeof(header), directory, sizeof(directory));
-    file.WriteAt(0, &header, sizeof(header));
+    WriteHeader(file, directory, sizeof(directory), stream);
     close(fd);
     return !file.Failed();
 }

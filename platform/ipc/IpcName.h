@@ -2,9 +2,9 @@
 
 #include <string>
 
-// Object names are given as on the original system: "Global\Name" is one
-// object for the whole machine, a plain "Name" (or "Local\Name") belongs to
-// the user who uses it. The POSIX names are:
+// Object names are the platform's own: "Global\Name" is one object for the
+// whole machine, a plain "Name" (or "Local\Name") belongs to the user who
+// uses it, as the programs that share them with us expect. The POSIX names are:
 //   "Global\Name" -> "/Name"
 //   "Name"        -> "/Name.<uid>"
 // Characters a POSIX name cannot hold ("/", "\") become "_". A prefix from

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
-// A named block of memory shared between processes (a page-file-backed file
-// mapping on the original system). Results are 0 or the system error code.
+// A named block of memory shared between processes (POSIX shared memory, not
+// backed by any file of ours). Results are 0 or the system error code.
 class SharedMemory {
 public:
     SharedMemory() = default;

@@ -60,6 +60,9 @@ private:
     bool m_reaped = false;
 };
 
+// The calling process's environment ("KEY=value" entries).
+std::vector<std::string> CurrentEnvironment();
+
 // Runs a program to its end; its exit code, or -1 when it could not start,
 // was killed, or ran past timeoutMs (then it is killed).
 int RunProgram(const std::vector<std::string>& argv, int timeoutMs);
@@ -71,7 +74,8 @@ std::string ProcessExecutableName(pid_t pid);
 
 // Goes through the running processes in order and kills (SIGKILL) each one
 // whose executable is exactly one of paths, stopping after paths.size()
-// kills. Returns the number killed. Never kills the caller. Matching the
+// kills, and returns once the killed processes have ended (each within a few
+// seconds). Returns the number killed. Never kills the caller. Matching the
 // whole path, not the file name, leaves alone programs of the same name from
 // another installation (or another test run).
 int TerminateProcessesByPath(const std::vector<std::string>& paths);

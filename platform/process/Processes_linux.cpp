@@ -21,6 +21,9 @@ extern char** environ;
 
 namespace {
 
+// How long a killed process may take to end before the caller goes on.
+constexpr int kKilledEndWaitMs = 5000;
+
 int OpenPidfd(pid_t pid) {
     return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
 }
@@ -129,6 +132,14 @@ int ReadChildError(int errorPipe) {
 }
 
 }  // namespace
+
+std::vector<std::string> CurrentEnvironment() {
+    std::vector<std::string> out;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        out.emplace_back(*entry);
+    }
+    return out;
+}
 
 ChildHandle ChildHandle::Spawn(const SpawnOptions& options, int* error) {
     ChildHandle handle;
@@ -301,6 +312,7 @@ int TerminateProcessesByPath(const std::vector<std::string>& paths) {
     }
     const pid_t self = getpid();
     int killed = 0;
+    std::vector<int> dying;
     while (dirent* entry = readdir(proc)) {
         char* end = nullptr;
         long pid = strtol(entry->d_name, &end, 10);
@@ -308,13 +320,33 @@ int TerminateProcessesByPath(const std::vector<std::string>& paths) {
             continue;
         }
         const std::string path = ProcessExecutablePath(static_cast<pid_t>(pid));
-        const bool listed = std::find(paths.begin(), paths.end(), path) != paths.end();
-        if (listed && kill(static_cast<pid_t>(pid), SIGKILL) == 0) {
-            if (++killed == static_cast<int>(paths.size())) {
-                break;
-            }
+        if (std::find(paths.begin(), paths.end(), path) == paths.end()) {
+            continue;
+        }
+        // Through a process descriptor: the kill reaches this very process
+        // even if its id is reused meanwhile, and its end can be waited for.
+        int pidfd = OpenPidfd(static_cast<pid_t>(pid));
+        bool sent = pidfd >= 0 ? syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0) == 0
+                               : kill(static_cast<pid_t>(pid), SIGKILL) == 0;
+        if (sent) {
+            dying.push_back(pidfd);
+        } else if (pidfd >= 0) {
+            close(pidfd);
+        }
+        if (sent && ++killed == static_cast<int>(paths.size())) {
+            break;
         }
     }
     closedir(proc);
+    // A killed process takes a moment to end; the caller goes on only when
+    // it is gone (an ended process's descriptor reads as ready).
+    for (int pidfd : dying) {
+        if (pidfd >= 0) {
+            pollfd entry{pidfd, POLLIN, 0};
+            while (poll(&entry, 1, kKilledEndWaitMs) < 0 && errno == EINTR) {
+            }
+            close(pidfd);
+        }
+    }
     return killed;
 }

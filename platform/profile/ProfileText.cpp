@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "foundation/TextUtil.h"
+
 namespace {
 
 constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
@@ -21,26 +23,6 @@ std::string Trim(const std::string& text) {
         --end;
     }
     return text.substr(begin, end - begin);
-}
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') {
-            x = static_cast<char>(x - 'A' + 'a');
-        }
-        if (y >= 'A' && y <= 'Z') {
-            y = static_cast<char>(y - 'A' + 'a');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The name of a "[name]" header line, or false for any other line.

@@ -70,6 +70,8 @@ std::string UnitText(const std::string& name, const std::string& program) {
            "[Service]\n"
            "Type=notify\n"
            "ExecStart=" + QuoteForExec(program) + "\n"
+           // The programs the service starts run in its folder, beside it.
+           "WorkingDirectory=" + fs::path(program).parent_path().string() + "\n"
            "Restart=on-failure\n"
            "RestartSec=1\n"
            // The service asks its programs to exit itself; systemd only

@@ -70,13 +70,12 @@ TEST_F(DispatchTest, CallbackComesOnlyFromCallbackFunc) {
     EXPECT_EQ(Route("/x?CallbackFunc=a%28%29").rfind("a(", 0), 0u);
 }
 
-TEST(RouteTable, EighteenMethodsEachOnOnePath) {
+TEST(RouteTable, EveryMethodOnOnePathTakesAHandler) {
     std::set<std::string> names;
     for (const auto& route : kChannelRoutes) {
         EXPECT_TRUE(names.insert(route.method).second) << route.method;
+        EXPECT_TRUE(SetChannelHandler(route.method, nullptr)) << route.method;
     }
-    EXPECT_EQ(names.size(), 18u);
-    EXPECT_TRUE(SetChannelHandler("CheckViewCourse", nullptr));
     EXPECT_FALSE(SetChannelHandler("NoSuchMethod", nullptr));
 }
 

@@ -101,3 +101,15 @@ TEST(TextUtil, FormatSizePicksTheUnitAndPadsToEight) {
 }
 
 }  // namespace
+
+TEST(TextUtil, LetterCaseIsAsciiOnlyWhateverTheLocale) {
+    // Bytes of multi-byte text are never folded: "Ä" in UTF-8 and GBK's
+    // lead bytes stay as they are, so names compare the same in every locale.
+    EXPECT_TRUE(EqualsIgnoreCase("MethodName", "methodname"));
+    EXPECT_FALSE(EqualsIgnoreCase("\xC3\x84", "\xC3\xA4"));
+    EXPECT_FALSE(EqualsIgnoreCase("I", "\xC4\xB1"));  // dotless i is no "i"
+    EXPECT_TRUE(StartsWithIgnoreCase("HTTP://x", "http://"));
+    EXPECT_FALSE(StartsWithIgnoreCase("htt", "http://"));
+    EXPECT_EQ(AsciiUpper("ok\xBF\xBC"), "OK\xBF\xBC");
+    EXPECT_EQ(AsciiLower("YES\xC3\x84"), "yes\xC3\x84");
+}

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     const int seconds = std::atoi(argv[3]);
     const QString text = QString::fromUtf8(argv[4]);
     std::thread worker([&] {
-        bool answer = ShowMessageBox(nullptr, text, kind, seconds);
+        bool answer = ShowMessageBox(nullptr, text, static_cast<MessageBoxKind>(kind), seconds);
         printf("answer %s\n", answer ? "true" : "false");
         fflush(stdout);
         QMetaObject::invokeMethod(&app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);

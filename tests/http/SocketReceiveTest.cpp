@@ -51,6 +51,7 @@ private:
 
 struct Received {
     int result = 0;
+    ReceiveStatus status = ReceiveStatus::kOk;
     CHttpRequest request;
 };
 
@@ -70,7 +71,8 @@ Received ReceiveFrom(const std::vector<std::string>& pieces, bool closeAfter = f
     });
     SOCKET server = listener.Accept();
     Received out;
-    out.result = out.request.Receive(server);
+    out.status = out.request.ReceiveFrom(server);
+    out.result = out.status == ReceiveStatus::kOk ? 0 : -1;
     sender.join();
     CloseSocket(server);
     return out;
@@ -100,23 +102,26 @@ TEST(HttpReceive, BodyLengthOnlyFromTheExactHeaderName) {
     ASSERT_EQ(inBody.result, 0);
 }
 
-TEST(HttpReceive, FailuresAreReportedNotAnswered) {
-    EXPECT_EQ(ReceiveFrom({"HEAD / HTTP/1.1\r\n\r\n"}).result, -1);  // read, then rejected
-    EXPECT_EQ(ReceiveFrom({"PUT / HTTP/1.1\r\n\r\n"}).result, -1);
-    EXPECT_EQ(ReceiveFrom({"GET / HTTP/1.1\r\nno colon\r\n\r\n"}).result, -1);
-    EXPECT_EQ(ReceiveFrom({"GET / HTTP/1.1\r\n"}, true).result, -1);  // peer closed early
-    EXPECT_EQ(ReceiveFrom({"POST /p HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc"}, true).result,
-              -1);
+TEST(HttpReceive, FailuresSayWhyAndAreNotAnswered) {
+    // HEAD is read whole, then refused by the parser.
+    EXPECT_EQ(ReceiveFrom({"HEAD / HTTP/1.1\r\n\r\n"}).status, ReceiveStatus::kUnparsable);
+    // A method the channel never takes is refused before the header ends.
+    EXPECT_EQ(ReceiveFrom({"PUT / HTTP/1.1\r\n"}).status, ReceiveStatus::kBadMethod);
+    EXPECT_EQ(ReceiveFrom({"GET / HTTP/1.1\r\nno colon\r\n\r\n"}).status,
+              ReceiveStatus::kUnparsable);
+    EXPECT_EQ(ReceiveFrom({"GET / HTTP/1.1\r\n"}, true).status, ReceiveStatus::kPeerClosed);
+    EXPECT_EQ(ReceiveFrom({"POST /p HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc"}, true).status,
+              ReceiveStatus::kPeerClosed);
 }
 
 TEST(HttpReceive, OversizedRequestsAreRefused) {
     std::string announced = "POST /p HTTP/1.1\r\nContent-Length: " +
                             std::to_string(CHttpRequest::kMaxBody + 1) + "\r\n\r\n";
-    EXPECT_EQ(ReceiveFrom({announced}).result, -1);
+    EXPECT_EQ(ReceiveFrom({announced}).status, ReceiveStatus::kTooLarge);
 
     std::string endlessHeader = "GET / HTTP/1.1\r\nX-Filler: " +
                                 std::string(CHttpRequest::kMaxHeaderBlock + 10, 'a');
-    EXPECT_EQ(ReceiveFrom({endlessHeader}).result, -1);
+    EXPECT_EQ(ReceiveFrom({endlessHeader}).status, ReceiveStatus::kTooLarge);
 
     // The largest accepted body still arrives whole.
     std::string big(CHttpRequest::kMaxBody, 'x');

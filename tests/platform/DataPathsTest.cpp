@@ -5,15 +5,17 @@
 #include <cstdlib>
 
 #include "platform/registry/Registry.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 TEST(DataPaths, RegisteredFolderComesFirstAndTheOverrideAlone) {
     TempDir dir;
-    setenv(kRegistryDirOverride, dir.file("registry").c_str(), 1);
-    setenv("XDG_DATA_HOME", dir.file("xdg").c_str(), 1);
-    unsetenv(kDataPathOverride);
+    ScopedEnvironment environment;
+    environment.Set(kRegistryDirOverride, dir.file("registry"));
+    environment.Set("XDG_DATA_HOME", dir.file("xdg"));
+    environment.Unset(kDataPathOverride);
 
     auto plain = DataPathCandidates();
     ASSERT_EQ(plain.size(), 2u);
@@ -28,11 +30,8 @@ TEST(DataPaths, RegisteredFolderComesFirstAndTheOverrideAlone) {
     EXPECT_EQ(registered[0], dir.file("chosen"));
     EXPECT_EQ(ChooseDataPath(), dir.file("chosen"));  // created on the way
 
-    setenv(kDataPathOverride, dir.file("forced").c_str(), 1);
+    environment.Set(kDataPathOverride, dir.file("forced"));
     EXPECT_EQ(DataPathCandidates(), std::vector<std::string>{dir.file("forced")});
-    unsetenv(kDataPathOverride);
-    unsetenv(kRegistryDirOverride);
-    unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

@@ -84,6 +84,7 @@ TEST(ServiceCommandLine, InstallWritesTheUnitOnceAndUninstallRemovesIt) {
     const std::string text = ReadFile(unit);
     EXPECT_NE(text.find("Type=notify\n"), std::string::npos) << text;
     EXPECT_NE(text.find("ExecStart=" + folder.Program() + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("WorkingDirectory=" + folder.Directory() + "\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Restart=on-failure\n"), std::string::npos) << text;
     EXPECT_NE(text.find("WantedBy=multi-user.target\n"), std::string::npos) << text;
     EXPECT_EQ(ReadFile(calls), "daemon-reload\nenable Qorvane.service\nstart Qorvane.service\n");

@@ -24,7 +24,13 @@ int Occurrences(const std::string& text, const std::string& what) {
 TEST(ServiceConsole, KeepsTheClientInTheActiveSessionAndStopsBothOnRequest) {
     ServiceFolder folder;
     ChildProcess service;
-    ASSERT_TRUE(service.Start({folder.Program()}, folder.Environment()));
+    // The programs take over the service's environment, less what systemd
+    // set up for the service alone, and its folder.
+    auto environment = folder.Environment();
+    environment["STANDIN_MARK"] = "inherited";
+    environment["LISTEN_FDS"] = "3";
+    environment["HOME"] = "/nonexistent-service-home";
+    ASSERT_TRUE(service.Start({folder.Program()}, environment, folder.Directory()));
     ASSERT_TRUE(service.WaitForOutput("Program Arguments:", kStepLimitMs));
     EXPECT_EQ(service.Output().rfind("Launched from the command-line because returned error code "
                                      "[ERROR_FAILED_SERVICE_CONTROLLER_CONNECT].\r\nProgram Arguments:\r\n",
@@ -36,8 +42,12 @@ TEST(ServiceConsole, KeepsTheClientInTheActiveSessionAndStopsBothOnRequest) {
     ASSERT_TRUE(folder.WaitFor("start QorvanePlatform", 1, kStepLimitMs));
     ASSERT_TRUE(folder.WaitFor("start QorvaneService", 1, kStepLimitMs));
     for (const auto& line : folder.Journal()) {
+        EXPECT_NE(line.find(" mark=inherited listen=- "), std::string::npos) << line;
+        EXPECT_NE(line.find(" cwd=" + folder.Directory()), std::string::npos) << line;
         if (line.rfind("start QorvanePlatform", 0) == 0) {
             EXPECT_NE(line.find("display=:77 args=0"), std::string::npos) << line;
+            // The session user's home, whatever the service's own was.
+            EXPECT_NE(line.find(" home=" + CurrentUserHome() + " "), std::string::npos) << line;
         }
         if (line.rfind("start QorvaneService", 0) == 0) {
             EXPECT_NE(line.find("args=1"), std::string::npos) << line;

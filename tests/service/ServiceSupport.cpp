@@ -15,8 +15,10 @@
 
 namespace fs = std::filesystem;
 
-ServiceFolder::ServiceFolder() : clientPort(FreeLocalPort()), downloaderPort(FreeLocalPort()) {
-    fs::copy_file(QORVANE_BIN_DIR "/scripted-service", Program());
+ServiceFolder::ServiceFolder(Sessions sessions)
+    : clientPort(FreeLocalPort()), downloaderPort(FreeLocalPort()) {
+    fs::copy_file(sessions == Sessions::kLogind ? QORVANE_BIN_DIR "/Qorvane" : QORVANE_BIN_DIR "/scripted-service",
+                  Program());
     fs::copy_file(QORVANE_BIN_DIR "/session-program-standin", m_dir.file("QorvanePlatform"));
     fs::copy_file(QORVANE_BIN_DIR "/session-program-standin", m_dir.file("QorvaneService"));
     SetSessions("active 1 " + CurrentUserName() + "\nDISPLAY=:77\n");
@@ -97,6 +99,11 @@ std::string ServiceFolder::Log() const {
 std::string CurrentUserName() {
     passwd* entry = getpwuid(geteuid());
     return entry ? entry->pw_name : "root";
+}
+
+std::string CurrentUserHome() {
+    passwd* entry = getpwuid(getuid());
+    return entry ? entry->pw_dir : "";
 }
 
 bool ProcessAlive(int pid) {

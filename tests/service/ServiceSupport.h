@@ -10,9 +10,13 @@
 // it, free ports for them and a scripted session file.
 class ServiceFolder {
 public:
-    ServiceFolder();
+    // The service as shipped asks logind; by default the tests run the same
+    // service with scripted sessions.
+    enum class Sessions { kScripted, kLogind };
+    explicit ServiceFolder(Sessions sessions = Sessions::kScripted);
 
     std::string Program() const { return m_dir.file("Qorvane"); }
+    std::string Directory() const { return m_dir.path().string(); }
     const TempDir& dir() const { return m_dir; }
     // The environment that points the service and the stand-ins at each other.
     std::map<std::string, std::string> Environment() const;
@@ -37,4 +41,5 @@ private:
 };
 
 std::string CurrentUserName();
+std::string CurrentUserHome();
 bool ProcessAlive(int pid);

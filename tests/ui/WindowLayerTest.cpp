@@ -234,7 +234,7 @@ protected:
     }
     // Shows a box from a worker thread, as the channel does, and pumps the GUI
     // thread until the worker has its answer; watch sees the box meanwhile.
-    bool ShowFromWorker(const QString& text, int kind, int seconds,
+    bool ShowFromWorker(const QString& text, MessageBoxKind kind, int seconds,
                         const std::function<void(QWidget*)>& watch = nullptr) {
         std::atomic<bool> done{false};
         bool result = false;
@@ -260,7 +260,7 @@ protected:
 
 TEST_F(MessageBoxes, CountdownShowsTheSecondsAndAnswersNo) {
     std::vector<QString> seen;
-    bool answer = ShowFromWorker("请确认", kBoxCountdownYesNo, 3, [&](QWidget* box) {
+    bool answer = ShowFromWorker("请确认", MessageBoxKind::kCountdownYesNo, 3, [&](QWidget* box) {
         QString text = box->findChild<QLabel*>("TextUITips")->text();
         if (seen.empty() || seen.back() != text) {
             seen.push_back(text);
@@ -274,7 +274,7 @@ TEST_F(MessageBoxes, CountdownShowsTheSecondsAndAnswersNo) {
 }
 
 TEST_F(MessageBoxes, AnswersAndKeys) {
-    bool clickedYes = ShowFromWorker("delete?", kBoxQuestion, 0, [&](QWidget* box) {
+    bool clickedYes = ShowFromWorker("delete?", MessageBoxKind::kQuestion, 0, [&](QWidget* box) {
         // Enter and Escape never answer for the learner.
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(box, &escape);
@@ -285,24 +285,24 @@ TEST_F(MessageBoxes, AnswersAndKeys) {
     });
     EXPECT_TRUE(clickedYes);
 
-    bool clickedNo = ShowFromWorker("delete?", kBoxQuestion, 0, [&](QWidget* box) {
+    bool clickedNo = ShowFromWorker("delete?", MessageBoxKind::kQuestion, 0, [&](QWidget* box) {
         box->findChild<QAbstractButton*>("BtnNo")->click();
     });
     EXPECT_FALSE(clickedNo);
 
     // Countdown kinds with nothing to count answer at once, without a box.
-    EXPECT_FALSE(ShowMessageBox(nullptr, "x", kBoxCountdown, 0));
-    EXPECT_FALSE(ShowMessageBox(nullptr, "x", kBoxCountdownYesNo, -5));
+    EXPECT_FALSE(ShowMessageBox(nullptr, "x", MessageBoxKind::kCountdown, 0));
+    EXPECT_FALSE(ShowMessageBox(nullptr, "x", MessageBoxKind::kCountdownYesNo, -5));
     EXPECT_EQ(OpenBox(), nullptr);
 }
 
 TEST_F(MessageBoxes, LongTextsTakeTheTwoLinePlacement) {
     QRect longPlace, shortPlace;
-    ShowFromWorker(QString(20, QChar(0x4E2D)), kBoxWarning, 0, [&](QWidget* box) {
+    ShowFromWorker(QString(20, QChar(0x4E2D)), MessageBoxKind::kWarning, 0, [&](QWidget* box) {
         longPlace = box->findChild<QLabel*>("TextUITips")->geometry();
         box->findChild<QAbstractButton*>("BtnOK")->click();
     });
-    ShowFromWorker(QString(19, QChar(0x4E2D)), kBoxWarning, 0, [&](QWidget* box) {
+    ShowFromWorker(QString(19, QChar(0x4E2D)), MessageBoxKind::kWarning, 0, [&](QWidget* box) {
         shortPlace = box->findChild<QLabel*>("TextUITips")->geometry();
         box->findChild<QAbstractButton*>("BtnOK")->click();
     });
@@ -318,9 +318,9 @@ TEST(MenuWnd, PlacementsAndCommands) {
     EXPECT_EQ(CMenuWnd::Placement(cursor, size, 2), QPoint(400, 400));
     EXPECT_EQ(CMenuWnd::Placement(cursor, size, 3), QPoint(500, 400));
     EXPECT_EQ(CMenuWnd::Placement(cursor, size, 9), QPoint(500, 400));
-    EXPECT_EQ(CMenuWnd::CommandFor("menu_tray_show"), 1);
-    EXPECT_EQ(CMenuWnd::CommandFor("menu_multioperate_delete"), 7);
-    EXPECT_EQ(CMenuWnd::CommandFor("menulist"), 0);
+    EXPECT_EQ(CMenuWnd::CommandFor("menu_tray_show"), MenuCommand::kShowMainWindow);
+    EXPECT_EQ(CMenuWnd::CommandFor("menu_multioperate_delete"), MenuCommand::kDeleteTicked);
+    EXPECT_EQ(CMenuWnd::CommandFor("menulist"), MenuCommand::kNone);
 }
 
 }  // namespace

@@ -38,9 +38,16 @@ int main(int argc, char** argv) {
     size_t slash = path.rfind('/');
     g_name = slash == std::string::npos ? path : path.substr(slash + 1);
     g_journal = (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/journal.txt";
-    const char* display = std::getenv("DISPLAY");
-    Journal("start", std::string("uid=") + std::to_string(getuid()) + " display=" +
-            (display ? display : "-") + " args=" + std::to_string(argc - 1));
+    auto variable = [](const char* name) {
+        const char* text = std::getenv(name);
+        return std::string(text ? text : "-");
+    };
+    char cwd[4096] = "?";
+    [[maybe_unused]] char* known = getcwd(cwd, sizeof(cwd));
+    Journal("start", "uid=" + std::to_string(getuid()) + " display=" + variable("DISPLAY") +
+                         " args=" + std::to_string(argc - 1) + " mark=" + variable("STANDIN_MARK") +
+                         " listen=" + variable("LISTEN_FDS") + " home=" + variable("HOME") +
+                         " cwd=" + cwd);
 
     const char* silent = std::getenv("STANDIN_SILENT");
     if (silent && g_name == silent) {

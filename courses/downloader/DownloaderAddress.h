@@ -1,0 +1,9 @@
+#pragma once
+
+// Where the course downloader listens: 127.0.0.1:32889, or the port in
+// QORVANE_DOWNLOADER_PORT (tests run their own downloader beside a real one).
+constexpr const char* kDownloaderHost = "127.0.0.1";
+constexpr int kDownloaderPort = 32889;
+constexpr const char* kDownloaderPortEnvironment = "QORVANE_DOWNLOADER_PORT";
+
+int DownloaderPort();
