@@ -69,7 +69,7 @@ client_pid=$!
 check "the installed client answers on its channel" \
     curl -sf --retry 50 --retry-delay 1 --retry-connrefused --max-time 60 \
     "http://127.0.0.1:$port/EXAMREQUEST.KIVO?MethodName=CheckExamStatus&CallbackFunc=cb" -o "$scratch/answer"
-check "the answer is a JSONP text" grep -q '^cb(\[{' "$scratch/answer"
+check "the answer is the exam status as a JSONP text" grep -q '^cb({"errorCode":"0".*"examStatus":"0"' "$scratch/answer"
 kill -TERM "$client_pid"
 check "the client ends on a termination request" wait "$client_pid"
 client_pid=""

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "exam/answers/AnswerStore.h"
 #include "foundation/ClientLog.h"
@@ -88,6 +89,59 @@ void ShowRunningClient() {
 
 }  // namespace
 
+namespace {
+
+// The skin archive beside the program and the language table inside it.
+void LoadSkin(const char* argv0) {
+    SkinStore::Instance().SetResourcePath(ProgramDirOf(argv0));
+    StringTable::Init([](std::string& bytes) {
+        return SkinStore::Instance().Read(StringTable::kFileName, bytes);
+    });
+}
+
+// Messages other programs send to our windows reach their handlers.
+void RouteNativeMessages() {
+    InstallWindowMessageFilter([](NativeWindow window, uint32_t message, uintptr_t wParam,
+                                  intptr_t lParam) {
+        if (WindowImplBaseNew* target = WindowImplBaseNew::FromNativeHandle(window)) {
+            target->HandleMessage(message, wParam, lParam);
+        }
+    });
+}
+
+// Ctrl+C and termination requests end the loop.
+std::unique_ptr<QSocketNotifier> WatchStopSignals(QApplication& app) {
+    int stopFd = OpenStopSignalDescriptor();
+    auto notifier = std::make_unique<QSocketNotifier>(stopFd, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &app, [stopFd] {
+        int signal = ReadStopSignal(stopFd);
+        LOG_INFO("stop signal %d received", signal);
+        // exit, not quit: quit asks the windows first, and the main frame refuses to close.
+        QCoreApplication::exit(0);
+    });
+    return notifier;
+}
+
+// The main frame, with the answer store's hold on the end of the session.
+CMainFrame* CreateMainFrame(QApplication& app) {
+    auto* mainFrame = new CMainFrame();
+    if (!mainFrame->Create(nullptr, kMainFrameName, CMainFrame::kStyle, CMainFrame::kExStyle)) {
+        delete mainFrame;
+        return nullptr;
+    }
+    mainFrame->CenterWindow();
+    AnswerStore::Instance().InstallShutdownBlock();
+    mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
+    // A session manager that goes away must not take the client with it.
+    InstallSessionManagerErrorHandler();
+    // The session manager asks before logging out or shutting down.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [mainFrame](QSessionManager& manager) { AnswerSessionEnd(mainFrame, manager); });
+    return mainFrame;
+}
+
+}  // namespace
+
 int RunClient(int argc, char** argv) {
     BlockStopSignals();
     if (!HaveDisplay()) {
@@ -98,12 +152,7 @@ int RunClient(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     MessageHub::Install();
-
-    SkinStore::Instance().SetResourcePath(ProgramDirOf(argv[0]));
-    auto readTable = [](std::string& bytes) {
-        return SkinStore::Instance().Read(StringTable::kFileName, bytes);
-    };
-    StringTable::Init(readTable);
+    LoadSkin(argv[0]);
 
     SingleInstance instance;
     if (instance.Acquire(kInstanceLockName) == SingleInstance::Result::HeldElsewhere) {
@@ -117,36 +166,14 @@ int RunClient(int argc, char** argv) {
         return 1;
     }
     LOG_INFO("program init succ!\n");
+    RouteNativeMessages();
+    std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);
 
-    InstallWindowMessageFilter([](NativeWindow window, uint32_t message, uintptr_t wParam,
-                                  intptr_t lParam) {
-        if (WindowImplBaseNew* target = WindowImplBaseNew::FromNativeHandle(window)) {
-            target->HandleMessage(message, wParam, lParam);
-        }
-    });
-
-    int stopFd = OpenStopSignalDescriptor();
-    QSocketNotifier stopNotifier(stopFd, QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [stopFd] {
-        int signal = ReadStopSignal(stopFd);
-        LOG_INFO("stop signal %d received", signal);
-        // exit, not quit: quit asks the windows first, and the main frame refuses to close.
-        QCoreApplication::exit(0);
-    });
-
-    auto* mainFrame = new CMainFrame();
-    if (!mainFrame->Create(nullptr, kMainFrameName, CMainFrame::kStyle, CMainFrame::kExStyle)) {
+    CMainFrame* mainFrame = CreateMainFrame(app);
+    if (!mainFrame) {
         LOG_ERROR("program init fail!\n");
         return 1;
     }
-    mainFrame->CenterWindow();
-    AnswerStore::Instance().InstallShutdownBlock();
-    mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
-    // A session manager that goes away must not take the client with it.
-    InstallSessionManagerErrorHandler();
-    // The session manager asks before logging out or shutting down.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [mainFrame](QSessionManager& manager) { AnswerSessionEnd(mainFrame, manager); });
     if (argc > 1 && strcasecmp(argv[1], kShowNormalArgument) == 0) {
         mainFrame->ShowWindow(true, true);
     } else {

@@ -229,6 +229,17 @@ protected:
         }
         return std::nullopt;
     }
+    // The title area takes a moment to show or go after the page asked.
+    bool WaitTitleArea(bool shown, const std::string& shotName) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPageWaitMs);
+        while (TitleAreaShown(shotName) != shown) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
+        }
+        return true;
+    }
     bool TitleAreaShown(const std::string& shotName) {
         auto window = X11Session::FindWindow(kExamTitle);
         std::string shot = window ? X11Session::Screenshot(shotName, window->id) : "";
@@ -383,11 +394,9 @@ TEST_F(ExamGui, PagesOpenInTabsAndClosingTheLastTabEndsTheExam) {
     ASSERT_TRUE(WaitFullScreen(window->id, state)) << state;
     ASSERT_TRUE(X11Session::ClickInWindow(window->id, kFirstTabButtonX, kTitleRowY));
     ASSERT_TRUE(WaitEvent("step", {"cycle", "closed"}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
-    EXPECT_FALSE(TitleAreaShown("one-tab"));
+    EXPECT_TRUE(WaitTitleArea(false, "one-tab"));
     ASSERT_TRUE(WaitEvent("step", {"cycle", "shown"}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
-    EXPECT_TRUE(TitleAreaShown("title-shown"));
+    EXPECT_TRUE(WaitTitleArea(true, "title-shown"));
     EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
     EXPECT_EQ(Exam("CheckExamStatus"), Status(2));

@@ -4,6 +4,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "tests/service/ServiceSupport.h"
 #include "tests/support/ChildProcess.h"
 
@@ -132,4 +136,23 @@ TEST(ServiceConsole, WithoutAnyUserSessionTheClientWaitsAndStartsOnLogon) {
     const std::string log = folder.Log();
     EXPECT_NE(log.find(" WTSEnumerateSessions not found"), std::string::npos) << log;
     EXPECT_NE(log.find("try again WTSGetActiveConsoleSessionId 3"), std::string::npos) << log;
+}
+
+TEST(ServiceConsole, AClientThatCannotStartIsLoggedWithItsErrorAndTriedAgain) {
+    ServiceFolder folder;
+    std::filesystem::remove(folder.Directory() + "/QorvanePlatform");
+    ChildProcess service;
+    ASSERT_TRUE(service.Start({folder.Program(), "-commandline"}, folder.Environment()));
+    ASSERT_TRUE(folder.WaitFor("start QorvaneService", 1, kStepLimitMs));
+    // The log writer keeps lines for a moment; the stop brings them out.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStepLimitMs);
+    while (Occurrences(folder.Log(), "CreateProcessAsUser Error: 2\n") < 2 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    int status = service.Stop(SIGTERM, kStepLimitMs);
+    ASSERT_TRUE(WIFEXITED(status));
+    // ENOENT, and tried again rather than taken for a client that ran.
+    EXPECT_GE(Occurrences(folder.Log(), "CreateProcessAsUser Error: 2\n"), 2) << folder.Log();
+    EXPECT_EQ(folder.Count("start QorvanePlatform"), 0);
 }
