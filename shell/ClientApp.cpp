@@ -11,6 +11,7 @@
 
 #include "exam/answers/AnswerStore.h"
 #include "exam/session/ExamSessionMethods.h"
+#include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
@@ -183,6 +184,11 @@ int RunClient(int argc, char** argv) {
     }
 
     int status = app.exec();
+    // An exam still open gives the desktop back (keyboard, keyboard map,
+    // stacking) before the client goes.
+    if (CExamWnd* exam = ExistingExamWindow()) {
+        exam->EndExam();
+    }
     LOG_INFO("program exit !\n");
     AnswerStore::Instance().Stop();
     delete mainFrame;

@@ -319,6 +319,15 @@ TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
     clipboardOwner.Stop();
 }
 
+TEST_F(ExamGui, StoppingTheClientDuringALockedExamGivesTheDesktopBack) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=quit", true), Ok());
+    ASSERT_TRUE(WaitEvent("loaded", {"quit"}));
+    ASSERT_EQ(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
+    EXPECT_EQ(m_client.Stop(), 0) << m_client.Output();
+    EXPECT_NE(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
+    EXPECT_NE(Probe({"grab"}).find("grab 0"), std::string::npos);
+}
+
 TEST_F(ExamGui, UnlockedExamIsFullScreenButLeavesTheKeyboardAlone) {
     EXPECT_EQ(StartExamOn("/probe.html?tag=free", false), Ok());
     ASSERT_TRUE(WaitEvent("loaded", {"free"}));

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
@@ -116,6 +118,26 @@ TEST_F(ClientGui, ShowNormalInAnyCaseShowsTheWindowAndASecondStartEnds) {
     ASSERT_TRUE(shown.has_value());
     EXPECT_EQ(shown->pid, client.process().Pid());
     EXPECT_TRUE(client.process().Running());
+}
+
+TEST_F(ClientGui, AboutTabStartsTheWebEngineOnlyWhenShown) {
+    ASSERT_TRUE(client.Start({"-ShowNormal"}));
+    auto window = X11Session::WaitForWindow(kTitle);
+    ASSERT_TRUE(window.has_value()) << client.process().Output();
+    auto engineLoaded = [&] {
+        return RunCommand("grep -c qorvane_webengine /proc/" +
+                          std::to_string(client.process().Pid()) + "/maps") != "0\n";
+    };
+    EXPECT_FALSE(engineLoaded());
+    // The about tab's button sits at (354..464, 40..76) in the layout.
+    ASSERT_TRUE(X11Session::ClickInWindow(window->id, 409, 58));
+    bool loaded = false;
+    for (int waited = 0; !loaded && waited < X11Session::kWaitMs; waited += X11Session::kPollMs) {
+        loaded = engineLoaded();
+        std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+    }
+    EXPECT_TRUE(loaded) << client.process().Output();
+    X11Session::Screenshot("about-tab");
 }
 
 TEST_F(ClientGui, TrayMenuExitHidesWithoutAnIconAndKeepsRunning) {

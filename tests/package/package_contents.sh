@@ -33,6 +33,7 @@ for program in QorvanePlatform:client Qorvane:service QorvaneRecorder:recorder; 
     expect "$package" "usr/share/doc/$package/copyright"
 done
 expect qorvane-client usr/lib/qorvane/skin.zip
+expect qorvane-client usr/lib/qorvane/libqorvane_webengine.so
 expect qorvane-client usr/lib/qorvane/skin2.zip
 expect qorvane-client usr/share/applications/qorvane.desktop
 expect qorvane-client usr/share/icons/hicolor/32x32/apps/qorvane.png
