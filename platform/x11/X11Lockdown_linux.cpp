@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/x11/X11Title_linux.h"
+
 namespace {
 
 constexpr long kNetWmStateRemove = 0;
@@ -78,24 +80,8 @@ void CollectTitled(Display* display, Window root, const std::string& title,
         return;
     }
     for (unsigned int i = 0; i < count; ++i) {
-        char* name = nullptr;
         // Clients sit directly under the root or inside the manager's frame.
-        Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-        Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::string text;
-        if (XGetWindowProperty(display, children[i], netName, 0, 1024, False, utf8, &type, &format,
-                               &items, &after, &data) == Success &&
-            data) {
-            text.assign(reinterpret_cast<char*>(data), items);
-            XFree(data);
-        } else if (XFetchName(display, children[i], &name) && name) {
-            text = name;
-            XFree(name);
-        }
+        const std::string text = X11WindowTitle(display, children[i]);
         if (!text.empty() && text == title) {
             found.push_back(children[i]);
         }

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/x11/X11Title_linux.h"
+
 namespace {
 
 // One short-lived connection per call: these calls are rare (start-up,
@@ -34,29 +36,6 @@ private:
 // X errors for a window that vanished meanwhile are expected; never abort.
 int IgnoreErrors(Display*, XErrorEvent*) {
     return 0;
-}
-
-std::string WindowTitle(Display* display, Window window) {
-    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count,
-                           &after, &data) == Success &&
-        data) {
-        title.assign(reinterpret_cast<char*>(data), count);
-        XFree(data);
-        return title;
-    }
-    char* name = nullptr;
-    if (XFetchName(display, window, &name) && name) {
-        title = name;
-        XFree(name);
-    }
-    return title;
 }
 
 bool ClassMatches(Display* display, Window window, const std::string& className) {
@@ -128,7 +107,7 @@ NativeWindow FindTopLevelWindow(const std::string& className, const std::string&
             XFree(inner);
         }
         for (Window w : candidates) {
-            if (ClassMatches(display, w, className) && WindowTitle(display, w) == title) {
+            if (ClassMatches(display, w, className) && X11WindowTitle(display, w) == title) {
                 found = w;
                 break;
             }
@@ -212,4 +191,27 @@ bool RequestWindowClose(NativeWindow window) {
     }
     XSync(display, False);
     return sent != 0;
+}
+
+std::string X11WindowTitle(Display* display, Window window) {
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
 }
