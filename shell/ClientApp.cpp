@@ -20,6 +20,7 @@
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
 #include "shell/ClientConfig.h"
+#include "shell/CommandMethods.h"
 #include "shell/MainFrame.h"
 #include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
@@ -162,6 +163,7 @@ int RunClient(int argc, char** argv) {
         return 0;
     }
 
+    RegisterCommandMethods();
     RegisterExamSessionMethods(
         [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
     if (InitClient() != 0) {

@@ -7,10 +7,12 @@
 
 #include <json/json.h>
 
+#include <chrono>
 #include <filesystem>
 #include <future>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 #include <signal.h>
 #include <cstring>
@@ -134,6 +136,15 @@ protected:
                 return true;
             },
             timeoutMs);
+    }
+    std::vector<std::string> LastEventArgs(const std::string& fn) {
+        std::vector<std::string> last;
+        for (const Json::Value& entry : m_journal->Entries()) {
+            if (IsEvent(entry, fn)) {
+                last = EventArgs(entry);
+            }
+        }
+        return last;
     }
     int CountEvents(const std::string& fn) {
         int count = 0;
@@ -451,13 +462,30 @@ TEST_F(ExamGui, SaveResultsReachThePageAsYesOrNo) {
     ASSERT_TRUE(WaitEvent("loaded", {"save"}));
     auto window = X11Session::FindWindow(kExamTitle);
     ASSERT_TRUE(window.has_value());
-    for (auto [flag, answer] :
-         std::vector<std::pair<int, std::string>>{{1, "Y"}, {0, "N"}, {2, "N"}}) {
-        ASSERT_TRUE(SendWindowMessage(window->id, kClientSaveAnswer, 0, flag));
-        EXPECT_TRUE(WaitEvent("OnClientSaveAnswerHandler", {"save", answer})) << flag;
+    // Through the channel, as the page's own FileCache call; no param is 0.
+    // Each call must bring one more call of the page's function.
+    const std::string channel = "http://127.0.0.1:" + std::to_string(m_port);
+    for (auto [param, flag, answer] : std::vector<std::tuple<std::string, int, std::string>>{
+             {"&param=1", 1, "Y"}, {"&param=0", 0, "N"}, {"&param=2", 2, "N"}, {"", 0, "N"}}) {
+        const int before = CountEvents("OnClientSaveAnswerHandler");
+        auto reply = HttpFetch::Get(channel + "/COMMANDREQUEST.KIVO?MethodName=FileCache" + param +
+                                    "&CallbackFunc=cb");
+        EXPECT_EQ(reply.body, "") << param;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPageWaitMs);
+        while (CountEvents("OnClientSaveAnswerHandler") <= before &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_EQ(CountEvents("OnClientSaveAnswerHandler"), before + 1) << param;
+        EXPECT_EQ(LastEventArgs("OnClientSaveAnswerHandler"),
+                  (std::vector<std::string>{"save", answer}))
+            << param;
         EXPECT_TRUE(m_client.WaitForOutput(
             "OnClientSaveAnswerHandler:param1=" + std::to_string(flag), X11Session::kWaitMs));
     }
+    // The message itself, as another program would send it, does the same.
+    ASSERT_TRUE(SendWindowMessage(window->id, kClientSaveAnswer, 0, 1));
+    EXPECT_TRUE(m_client.WaitForOutput("OnClientSaveAnswerHandler:param1=1", X11Session::kWaitMs));
 }
 
 TEST_F(ExamGui, RequestsThatCannotOpenAnExamAreAnswered) {

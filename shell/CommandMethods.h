@@ -1,0 +1,6 @@
+#pragma once
+
+// Installs the command family's methods on "/COMMANDREQUEST.KIVO" that have
+// their windows in place: "FileCache" (the exam page learns whether its
+// answers were saved).
+void RegisterCommandMethods();
