@@ -56,7 +56,7 @@ check "Qorvane -help prints the arguments" bash -c 'Qorvane -help | grep -q -- "
 check "the recorder with two arguments does nothing and succeeds" \
     bash -c 'out=$(QorvaneRecorder 0 1) && [[ -z "$out" ]]'
 check "the unit is enabled" test -L /etc/systemd/system/multi-user.target.wants/Qorvane.service
-check "man pages" bash -c 'for p in QorvanePlatform Qorvane QorvaneRecorder; do man -w "$p" >/dev/null || exit 1; done'
+check "man pages" bash -c 'for p in QorvanePlatform Qorvane QorvaneRecorder; do test -s "/usr/share/man/man1/$p.1.gz" || exit 1; done'
 
 # The installed client answers on its channel.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
