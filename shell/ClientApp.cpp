@@ -10,6 +10,9 @@
 #include <memory>
 
 #include "exam/answers/AnswerStore.h"
+#include "exam/paper/LoadExamPaperWnd.h"
+#include "exam/question/ExamQuestionWnd.h"
+#include "exam/session/ExamQuestionMethods.h"
 #include "exam/session/ExamSessionMethods.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
@@ -132,6 +135,8 @@ CMainFrame* CreateMainFrame(QApplication& app) {
         return nullptr;
     }
     mainFrame->CenterWindow();
+    mainFrame->SetMessageHandler(WM_START_EXAM_QUESTION, &HandleStartExamQuestionMessage);
+    mainFrame->SetMessageHandler(WM_SHOW_PAPER_LOADING, &HandleShowPaperLoadingMessage);
     AnswerStore::Instance().InstallShutdownBlock();
     mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
     // A session manager that goes away must not take the client with it.
@@ -166,10 +171,13 @@ int RunClient(int argc, char** argv) {
     RegisterCommandMethods();
     RegisterExamSessionMethods(
         [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
+    RegisterExamQuestionMethods(
+        [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
     if (InitClient() != 0) {
         LOG_ERROR("program init fail!\n");
         return 1;
     }
+    CExamQuestionWnd::SetDataPath(GetClientPaths().dataPath);
     LOG_INFO("program init succ!\n");
     RouteNativeMessages();
     std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);

@@ -89,7 +89,8 @@ bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, u
     m_exStyle = exStyle;
     m_root = root;
     QWidget* owner = (parent && parent->GetWidget()) ? parent->GetWidget() : nullptr;
-    root->setParent(owner, FlagsFor(style, exStyle));
+    // A child needs a parent to live in; without one it is a window of its own.
+    root->setParent(owner, (owner && (style & WS_CHILD)) ? Qt::Widget : FlagsFor(style, exStyle));
     root->setAttribute(Qt::WA_DeleteOnClose, false);
     root->installEventFilter(this);
     connect(root, &QObject::destroyed, this, [this] {

@@ -1,0 +1,303 @@
+// Office questions end to end: the real client in the private X session, the
+// stand-in container it starts, the downloader and platform stand-ins, and
+// everything checked from outside (the container's own journal, the
+// stand-ins' journals, /proc, the X window tree).
+
+#include <gtest/gtest.h>
+
+#include <json/json.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/x11/X11Windows.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/HttpFetch.h"
+#include "tests/support/JournalWatch.h"
+#include "tests/support/StandinProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/X11Session.h"
+
+namespace {
+
+const std::string kExamTitle = "Qorvane 在线考试";
+const std::string kPaperTitle = "试卷加载提示信息";
+constexpr int kWaitMs = 30000;
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 1024;
+// btn_save and btn_close of the bar: 96 x 31 at y 9, from the right edge.
+constexpr int kSaveX = kScreenWidth - 120 + 48;
+constexpr int kButtonY = 24;
+// OK of the message box (CMyMsgBox.xml).
+constexpr int kBoxOkX = 170;
+constexpr int kBoxOkY = 100;
+
+std::string Ok() {
+    return "cb([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
+           "\"version\":\"2.3.1.17\"}])";
+}
+std::string Failure(const std::string& message) {
+    return "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"" + message +
+           "\",\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
+}
+
+std::vector<std::string> CommandLineOf(int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::string> argv;
+    std::string item;
+    for (char c : all) {
+        if (c == '\0') {
+            argv.push_back(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    return argv;
+}
+
+class OfficeGui : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(X11Session::Attach(&error)) << error;
+        m_port = FreeLocalPort();
+        const std::string channel = "http://127.0.0.1:" + std::to_string(m_port);
+        ASSERT_TRUE(m_platform.Start("PlatformStandin",
+                                     {"--web", "0", "--update", "0", "--box", "0", "--data",
+                                      m_dir.file("platform"), "--channel", channel}))
+            << m_platform.Failure();
+        m_web = m_platform.Url("web");
+        ASSERT_TRUE(m_downloader.Start(
+            "QorvaneService",
+            {"--port", "0", "--data", m_dir.file("downloader"), "--report-channel", "none"}))
+            << m_downloader.Failure();
+        const std::string downloader = m_downloader.Url("downloader");
+        m_pageEvents = std::make_unique<JournalWatch>(m_dir.file("platform/journal.jsonl"));
+        m_downloaderJournal =
+            std::make_unique<JournalWatch>(m_dir.file("downloader/journal.jsonl"));
+        std::filesystem::create_directories(m_dir.file("home"));
+        std::filesystem::create_directories(m_dir.file("runtime"));
+        std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
+        m_containerJournal = m_dir.file("container.log");
+        std::ofstream(m_containerJournal).close();
+        ASSERT_TRUE(m_client.Start(
+            {std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"},
+            {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
+             {"QORVANE_DOWNLOADER_PORT", downloader.substr(downloader.rfind(':') + 1)},
+             {"QORVANE_DATA_PATH", m_dir.file("data")},
+             {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
+             {"XDG_RUNTIME_DIR", m_dir.file("runtime")},
+             {"HOME", m_dir.file("home")},
+             {"QVOFFICE_STANDIN_JOURNAL", m_containerJournal},
+             {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}}));
+        ASSERT_TRUE(m_client.WaitForOutput("program init succ!", X11Session::kWaitMs))
+            << m_client.Output();
+    }
+    void TearDown() override {
+        Exam("StopExam");
+        X11Session::Screenshot("office-end");
+        EXPECT_EQ(m_client.Stop(), 0) << m_client.Output();
+    }
+
+    std::string Exam(const std::string& method, const std::string& extra = "") {
+        return HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_port) +
+                              "/EXAMREQUEST.KIVO?MethodName=" + method + extra + "&CallbackFunc=cb")
+            .body;
+    }
+    std::string StartExam(bool isTop) {
+        const std::string url =
+            m_web + "/exam.html?channel=http://127.0.0.1:" + std::to_string(m_port);
+        return Exam("StartExam",
+                    "&RequestArgs=" + HttpFetch::Encode("[{\"userUid\":\"u1\",\"examUid\":\"e1\","
+                                                        "\"domainUrl\":\"" +
+                                                        url + "\",\"isTop\":\"" +
+                                                        (isTop ? "true" : "false") + "\"}]"));
+    }
+    std::string AnswerUrl(const std::string& question) const {
+        return m_web + "/fileservice/download?file=answers/u1_e1_" + question +
+               ".docx&InputStream=1";
+    }
+    std::string Question(const std::string& method, const std::string& question,
+                         const std::string& type = "docx") {
+        const std::string args =
+            "[{\"userUid\":\"u1\",\"domainUrl\":\"" + HttpFetch::Encode(AnswerUrl(question)) +
+            "\",\"examUid\":\"e1\",\"examGradeUid\":\"g1\",\"examQuestionUid\":\"" + question +
+            "\",\"examQuestionType\":\"" + type + "\",\"examQuestionContent\":\"" +
+            HttpFetch::Encode(m_web + "/question.html?q=" + question) + "\",\"isTop\":\"true\"}]";
+        return Exam(method, "&RequestArgs=" + HttpFetch::Encode(args));
+    }
+    std::string DocumentPath(const std::string& question) {
+        return m_dir.file("data") + "/UserQuestion/u1/g1/" + question + ".docx";
+    }
+
+    // The container's journal: one line per event.
+    std::vector<std::string> ContainerLines() {
+        std::ifstream in(m_containerJournal);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    bool WaitContainerLine(const std::string& prefix, std::string* found = nullptr,
+                           int timeoutMs = kWaitMs) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < end) {
+            for (const std::string& line : ContainerLines()) {
+                if (line.rfind(prefix, 0) == 0) {
+                    if (found) {
+                        *found = line;
+                    }
+                    return true;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+        }
+        return false;
+    }
+    bool WaitPageEvent(const std::string& fn, std::vector<std::string>& args) {
+        return m_pageEvents->WaitFor(
+            [&](const Json::Value& entry) {
+                if (entry["path"].asString() != "/demo/event" ||
+                    entry["query"]["fn"].asString() != fn) {
+                    return false;
+                }
+                Json::Value values;
+                Json::Reader().parse(entry["query"]["args"].asString(), values);
+                args.clear();
+                for (const Json::Value& value : values) {
+                    args.push_back(value.asString());
+                }
+                return true;
+            },
+            kWaitMs);
+    }
+    // The window tree below the exam window, as xwininfo prints it.
+    std::string ExamTree() {
+        auto exam = X11Session::FindWindow(kExamTitle);
+        if (!exam) {
+            return {};
+        }
+        char id[32];
+        snprintf(id, sizeof(id), "0x%lx", exam->id);
+        return X11Session::Run({"xwininfo", "-tree", "-id", id});
+    }
+    // Clicks OK on the client's message box once it shows.
+    bool ConfirmMessageBox() {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+        while (std::chrono::steady_clock::now() < end) {
+            for (unsigned long window : X11Session::WindowsOfPid(m_client.Pid())) {
+                int x = 0, y = 0, width = 0, height = 0;
+                if (X11Session::Geometry(window, x, y, width, height) && width == 340 &&
+                    height == 130 && X11Session::IsViewable(window)) {
+                    return X11Session::ClickInWindow(window, kBoxOkX, kBoxOkY);
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+        }
+        return false;
+    }
+
+    TempDir m_dir;
+    int m_port = 0;
+    StandinProcess m_platform;
+    StandinProcess m_downloader;
+    std::string m_web;
+    std::unique_ptr<JournalWatch> m_pageEvents;
+    std::unique_ptr<JournalWatch> m_downloaderJournal;
+    std::string m_containerJournal;
+    ChildProcess m_client;
+};
+
+TEST_F(OfficeGui, MethodsAnswerBeforeAnExam) {
+    EXPECT_EQ(Question("StartExamQuestion", "q1"), Failure("please start exam first!"));
+    EXPECT_TRUE(m_client.WaitForOutput("first exam windows not exist", kWaitMs));
+    // The answers belong in the body; in RequestArgs they are no answers.
+    EXPECT_EQ(Exam("SubmitExamAnswers",
+                   "&RequestArgs=" + HttpFetch::Encode(R"([{"userUid":"u1","examUid":"e1"}])")),
+              Failure("error json formart!"));
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=2"), "");
+    EXPECT_FALSE(X11Session::FindWindow(kPaperTitle));
+}
+
+TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
+    ASSERT_EQ(StartExam(true), Ok());
+    ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
+    ASSERT_EQ(Question("StartExamQuestion", "q1"), Ok());
+
+    std::string started;
+    ASSERT_TRUE(WaitContainerLine("started ", &started)) << m_client.Output();
+    const int pid = std::stoi(started.substr(8));
+    EXPECT_EQ(CommandLineOf(pid), (std::vector<std::string>{
+                                      std::string(QORVANE_BIN_DIR) + "/QVOfficeContainer2003", "1",
+                                      DocumentPath("q1"), "0", "200", std::to_string(kScreenWidth),
+                                      std::to_string(kScreenHeight - 200), "0"}));
+
+    // The container's window ends up inside the exam window, below the bar.
+    std::string tree;
+    for (int waited = 0; waited < kWaitMs; waited += X11Session::kPollMs) {
+        tree = ExamTree();
+        if (tree.find("\"Qorvane\"") != std::string::npos) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+    }
+    EXPECT_NE(tree.find("\"Qorvane\""), std::string::npos) << tree;
+    EXPECT_NE(tree.find("1280x200+0+0"), std::string::npos) << tree;
+    X11Session::Screenshot("office-embedded");
+
+    // Typing reaches the document although the exam holds the keyboard.
+    X11Session::Run({"xdotool", "mousemove", "640", "600"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    X11Session::Run({"xdotool", "type", "--delay", "60", "hello"});
+    EXPECT_TRUE(WaitContainerLine("text hello")) << testing::PrintToString(ContainerLines());
+
+    ASSERT_TRUE(X11Session::ClickAt(kSaveX, kButtonY));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    X11Session::ClickAt(kSaveX, kButtonY);  // a second click runs no second save
+    EXPECT_TRUE(WaitContainerLine("saved " + DocumentPath("q1")));
+    EXPECT_TRUE(m_downloaderJournal->WaitFor(
+        [&](const Json::Value& entry) {
+            if (entry["query"]["MethodName"].asString() != "SubmitFile") {
+                return false;
+            }
+            Json::Value args;
+            Json::Reader().parse(entry["query"]["RequestArgs"].asString(), args);
+            return args[0]["LocalPath"].asString() == DocumentPath("q1") &&
+                   !args[0]["OriginalUrl"].asString().empty();
+        },
+        kWaitMs));
+    std::vector<std::string> args;
+    ASSERT_TRUE(WaitPageEvent("SetExamUserAnswerForOneContent", args));
+    EXPECT_EQ(args,
+              (std::vector<std::string>{"q1", "fileservice/download?file=answers/u1_e1_q1.docx"}));
+    ASSERT_TRUE(ConfirmMessageBox());
+    EXPECT_TRUE(WaitContainerLine("closed"));
+    int saves = 0;
+    for (const std::string& line : ContainerLines()) {
+        saves += line.rfind("saved ", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(OfficeGui, PaperLoadingSwitchesToTheOriginalChannelAfter15Seconds) {
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
+    ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=7"), "");
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=-1"), "");
+    X11Session::Screenshot("paper-speedup-failed");
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kPaperTitle, kWaitMs));
+    EXPECT_TRUE(m_downloaderJournal->WaitFor(
+        [](const Json::Value& entry) {
+            return entry["query"]["MethodName"].asString() == "RestartExam" &&
+                   entry["query"]["Channel"].asString() == "0";
+        },
+        kWaitMs));
+}
+
+}  // namespace
