@@ -157,6 +157,11 @@ int RunClient(int argc, char** argv) {
         return 1;
     }
     BrowserHost::PrepareEngine();
+    // A window that gets a native window of its own (a message box, an
+    // embedded program) must not turn every sibling into a native window:
+    // pages render badly in native windows and the stacking of the exam
+    // window's controls would change.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     MessageHub::Install();

@@ -131,9 +131,6 @@ void CExamQuestionWnd::InitAfterCreate() {
     m_save = FindControl<QPushButton>("btn_save");
     m_close = FindControl<QPushButton>("btn_close");
     m_loadTips = FindControl<QLabel>("load_tips");
-    // Above the embedded container when enlarged: a window of its own.
-    GetWidget()->setAttribute(Qt::WA_NativeWindow);
-
     QWidget* area = FindControl("question_area");
     if (area) {
         area->setGeometry(0, kPageTop, m_screenWidth, kPageHeight);
@@ -361,6 +358,9 @@ void CExamQuestionWnd::ToggleFullScreen() {
     }
     root->raise();
     m_enlarged = !m_enlarged;
+    // The container's window sits above everything drawn in the exam window:
+    // it makes room while the bar covers the screen.
+    SetWindowMapped(m_session->ContainerWindow(), !m_enlarged);
 }
 
 void CExamQuestionWnd::StartFinishing(bool save) {

@@ -55,3 +55,7 @@ bool SendKeyEvent(NativeWindow window, bool press, uint32_t keycode, uint32_t st
 // Asks the window itself to close (WM_DELETE_WINDOW), for a window that no
 // window manager looks after any more (one embedded in ours).
 bool SendDeleteWindow(NativeWindow window);
+
+// Shows or hides a window (maps or unmaps it), for another program's window
+// embedded in ours that must make room for our own controls.
+bool SetWindowMapped(NativeWindow window, bool mapped);

@@ -333,3 +333,19 @@ std::string X11WindowTitle(Display* display, Window window) {
     }
     return title;
 }
+
+bool SetWindowMapped(NativeWindow window, bool mapped) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    if (mapped) {
+        XMapRaised(display, window);
+    } else {
+        XUnmapWindow(display, window);
+    }
+    XSync(display, False);
+    return true;
+}

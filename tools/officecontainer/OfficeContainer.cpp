@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -91,7 +90,7 @@ QString TitleFromStringTable(const QString& programDir) {
     QXmlStreamReader reader(&file);
     while (!reader.atEnd() && !reader.hasError()) {
         reader.readNext();
-        if (reader.isStartElement() && reader.attributes().value("id") == kTitleId) {
+        if (reader.isStartElement() && reader.attributes().value("id") == QLatin1String(kTitleId)) {
             return reader.attributes().value("zh").toString();
         }
     }
@@ -148,17 +147,17 @@ protected:
 
 private:
     void Save() {
-        QSaveFile file(m_path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            Note("save-failed " + m_path);
-            return;
-        }
-        file.write(m_changed ? m_editor->toPlainText().toUtf8() : m_original);
-        if (file.commit()) {
-            Note("saved " + m_path);
-        } else {
-            Note("save-failed " + m_path);
-        }
+        // Written beside the document and renamed over it, the way office
+        // programs save: the document is never seen half written.
+        const QString partial = m_path + ".saving";
+        QFile file(partial);
+        bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        ok = ok && file.write(m_changed ? m_editor->toPlainText().toUtf8() : m_original) >= 0;
+        ok = ok && file.flush();
+        file.close();
+        ok = ok &&
+             std::rename(partial.toLocal8Bit().constData(), m_path.toLocal8Bit().constData()) == 0;
+        Note((ok ? "saved " : "save-failed ") + m_path);
     }
 
     QString m_path;
@@ -200,7 +199,7 @@ xcb_atom_t MessageAtom() {
     }
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, strlen(kMessageAtom), kMessageAtom), nullptr);
-    xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+    xcb_atom_t atom = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     free(reply);
     return atom;
 }
