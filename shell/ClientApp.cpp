@@ -201,6 +201,9 @@ int RunClient(int argc, char** argv) {
     int status = app.exec();
     // An exam still open gives the desktop back (keyboard, keyboard map,
     // stacking) before the client goes.
+    if (CExamQuestionWnd* question = ExistingQuestionWindow()) {
+        question->CloseContainer();  // no container outlives the client
+    }
     if (CExamWnd* exam = ExistingExamWindow()) {
         exam->EndExam();
     }

@@ -131,16 +131,31 @@ bool ContainerSession::AttachContainerWindow(const std::string& title, NativeWin
         x = m_x - parentX;
         y = m_y - parentY;
     }
-    if (pid <= 0 || parent == 0) {
+    if (pid <= 0) {
         return false;
     }
     NativeWindow window = FindProcessWindow(title, pid);
-    if (window == 0 || !ReparentWindow(window, parent, x, y)) {
+    // Without a parent the container keeps a window of its own.
+    if (window == 0 || (parent != 0 && !ReparentWindow(window, parent, x, y))) {
         return false;
     }
     std::lock_guard<std::mutex> lock(m_lock);
     m_window = window;
+    m_embeddedX = x;
+    m_embeddedY = y;
     return true;
+}
+
+bool ContainerSession::PlaceContainerWindow() {
+    NativeWindow window = 0;
+    int x = 0, y = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        window = m_window;
+        x = m_embeddedX;
+        y = m_embeddedY;
+    }
+    return window != 0 && MoveWindow(window, x, y);
 }
 
 bool ContainerSession::RequestSave() {

@@ -58,10 +58,13 @@ public:
                          int height);
     // Looks for the container's window (that title, owned by the container's
     // process) and embeds it into parent where the command line placed it,
-    // relative to parent's origin (parentX, parentY on the screen). True once
-    // embedded.
+    // relative to parent's origin (parentX, parentY on the screen); parent 0
+    // leaves the window where it is. True once found (and embedded).
     bool AttachContainerWindow(const std::string& title, NativeWindow parent, int parentX = 0,
                                int parentY = 0);
+    // Puts an embedded container back where it was embedded (a window
+    // manager that was still busy with it may have moved it).
+    bool PlaceContainerWindow();
     bool RequestSave();
     // Asks the container to close and ends it when it does not; always 0.
     int CloseContainer();
@@ -79,4 +82,6 @@ private:
     NativeWindow m_window = 0;
     int m_x = 0;
     int m_y = 0;
+    int m_embeddedX = 0;
+    int m_embeddedY = 0;
 };

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -202,6 +203,14 @@ bool CExamQuestionWnd::LaunchOnGuiThread(const std::string& path) {
         }
         m_openTime = 0;  // no click guard once a container runs
         SetTimer(kAttachTimer, kAttachIntervalMs);
+        // Looked for at once when a window shows up, the timer stays as a
+        // fallback.
+        QPointer<CExamQuestionWnd> self(this);
+        WatchNewWindows([self] {
+            if (self) {
+                self->OnTimer(kAttachTimer);
+            }
+        });
         return true;
     });
 }
@@ -236,23 +245,26 @@ bool CExamQuestionWnd::StartViewing() {
 }
 
 void CExamQuestionWnd::OnTimer(int id) {
-    if (id != kAttachTimer) {
+    if (id != kAttachTimer || !m_session->Launched() || m_session->ContainerWindow() != 0) {
         return;
     }
+    // Without an exam window the container keeps its own window.
     CExamWnd* exam = ExistingExamWindow();
     NativeWindow parent = exam && exam->IsCreated() ? exam->NativeHandle() : 0;
-    QPoint origin;
-    if (parent == 0 && GetWidget()) {
-        // Without an exam window the container goes into our own window.
-        parent = GetWidget()->window()->winId();
-        origin = GetWidget()->window()->geometry().topLeft();
-    } else if (exam) {
-        origin = exam->GetWidget()->geometry().topLeft();
-    }
+    QPoint origin = parent != 0 ? exam->GetWidget()->geometry().topLeft() : QPoint();
     const std::string title = StringTable::Text("STR_WINDOW_TITLE").toUtf8().toStdString();
     if (m_session->AttachContainerWindow(title, parent, origin.x(), origin.y())) {
         KillTimer(kAttachTimer);
+        WatchNewWindows({});
         GetWidget()->raise();
+        if (parent == 0) {
+            return;  // a window of its own gets its keys the usual way
+        }
+        // The window manager may still have been placing the window it just
+        // lost; put it back once that is done.
+        std::shared_ptr<ContainerSession> session = m_session;
+        QTimer::singleShot(kPlaceAgainMs, GetWidget(),
+                           [session] { session->PlaceContainerWindow(); });
         PassKeysToContainer(true);
         WatchPointerEntry(m_session->ContainerWindow(), [this] { PassKeysToContainer(true); });
         if (!m_filtering) {
@@ -260,6 +272,10 @@ void CExamQuestionWnd::OnTimer(int id) {
             qApp->installEventFilter(this);
         }
     }
+}
+
+int CExamQuestionWnd::CloseContainer() {
+    return m_session->CloseContainer();
 }
 
 void CExamQuestionWnd::PassKeysToContainer(bool toContainer) {
@@ -361,6 +377,9 @@ void CExamQuestionWnd::ToggleFullScreen() {
     // The container's window sits above everything drawn in the exam window:
     // it makes room while the bar covers the screen.
     SetWindowMapped(m_session->ContainerWindow(), !m_enlarged);
+    if (!m_enlarged) {
+        m_session->PlaceContainerWindow();
+    }
 }
 
 void CExamQuestionWnd::StartFinishing(bool save) {
@@ -448,6 +467,7 @@ void CExamQuestionWnd::AnswerUploaded() {
 
 void CExamQuestionWnd::OnFinalMessage() {
     WatchPointerEntry(0, {});
+    WatchNewWindows({});
     if (m_filtering) {
         m_filtering = false;
         qApp->removeEventFilter(this);

@@ -34,6 +34,7 @@ public:
     static constexpr int kButtonWidth = 96;
     static constexpr int kButtonHeight = 31;
     static constexpr int kDownloadTimeoutMs = 120000;
+    static constexpr int kPlaceAgainMs = 300;
 
     CExamQuestionWnd();
     ~CExamQuestionWnd() override;
@@ -42,6 +43,8 @@ public:
     bool OpenQuestion(const ExamQuestionArgs& question);
     bool StartAnswering();
     bool StartViewing();
+    // Ends the question's container (waits up to a second for it); 0.
+    int CloseContainer();
 
     // Where question documents live: the data folder + "/UserQuestion/".
     static void SetDataPath(const std::string& dataPath);

@@ -16,3 +16,8 @@ void InstallWindowMessageFilter(WindowMessageHandler handler);
 // window of another program (embedded in one of ours), until the watch is
 // replaced by another one or cleared with window 0. One watch at a time.
 void WatchPointerEntry(NativeWindow window, std::function<void()> entered);
+
+// Calls shown on the GUI thread whenever a top-level window appears on the
+// screen (any program's), until replaced or cleared with an empty function.
+// One watch at a time.
+void WatchNewWindows(std::function<void()> shown);

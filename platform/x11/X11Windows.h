@@ -59,3 +59,6 @@ bool SendDeleteWindow(NativeWindow window);
 // Shows or hides a window (maps or unmaps it), for another program's window
 // embedded in ours that must make room for our own controls.
 bool SetWindowMapped(NativeWindow window, bool mapped);
+
+// Moves a window to x, y within its parent.
+bool MoveWindow(NativeWindow window, int x, int y);

@@ -349,3 +349,15 @@ bool SetWindowMapped(NativeWindow window, bool mapped) {
     XSync(display, False);
     return true;
 }
+
+bool MoveWindow(NativeWindow window, int x, int y) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XMoveWindow(display, window, x, y);
+    XSync(display, False);
+    return true;
+}

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -30,6 +31,7 @@ constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 1024;
 // btn_save and btn_close of the bar: 96 x 31 at y 9, from the right edge.
 constexpr int kSaveX = kScreenWidth - 120 + 48;
+constexpr int kCloseX = kScreenWidth - 220 + 48;
 constexpr int kButtonY = 24;
 // OK of the message box (CMyMsgBox.xml).
 constexpr int kBoxOkX = 170;
@@ -76,10 +78,13 @@ protected:
             "QorvaneService",
             {"--port", "0", "--data", m_dir.file("downloader"), "--report-channel", "none"}))
             << m_downloader.Failure();
-        const std::string downloader = m_downloader.Url("downloader");
         m_pageEvents = std::make_unique<JournalWatch>(m_dir.file("platform/journal.jsonl"));
         m_downloaderJournal =
             std::make_unique<JournalWatch>(m_dir.file("downloader/journal.jsonl"));
+    }
+    // The client, whose containers take these stand-in options.
+    void StartClient(const std::string& containerOptions = "") {
+        const std::string downloader = m_downloader.Url("downloader");
         std::filesystem::create_directories(m_dir.file("home"));
         std::filesystem::create_directories(m_dir.file("runtime"));
         std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
@@ -93,12 +98,16 @@ protected:
              {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
              {"XDG_RUNTIME_DIR", m_dir.file("runtime")},
              {"HOME", m_dir.file("home")},
+             {"QVOFFICE_STANDIN", containerOptions},
              {"QVOFFICE_STANDIN_JOURNAL", m_containerJournal},
              {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}}));
         ASSERT_TRUE(m_client.WaitForOutput("program init succ!", X11Session::kWaitMs))
             << m_client.Output();
     }
     void TearDown() override {
+        if (!m_client.Running()) {
+            return;
+        }
         Exam("StopExam");
         X11Session::Screenshot("office-end");
         EXPECT_EQ(m_client.Stop(), 0) << m_client.Output();
@@ -119,8 +128,9 @@ protected:
                                                         (isTop ? "true" : "false") + "\"}]"));
     }
     std::string AnswerUrl(const std::string& question) const {
-        return m_web + "/fileservice/download?file=answers/u1_e1_" + question +
-               ".docx&InputStream=1";
+        return m_web + "/fileservice/download?file=" +
+               (m_answerFile.empty() ? "answers/u1_e1_" + question + ".docx" : m_answerFile) +
+               "&InputStream=1";
     }
     std::string Question(const std::string& method, const std::string& question,
                          const std::string& type = "docx") {
@@ -160,7 +170,8 @@ protected:
         }
         return false;
     }
-    bool WaitPageEvent(const std::string& fn, std::vector<std::string>& args) {
+    bool WaitPageEvent(const std::string& fn, std::vector<std::string>& args,
+                       int timeoutMs = kWaitMs) {
         return m_pageEvents->WaitFor(
             [&](const Json::Value& entry) {
                 if (entry["path"].asString() != "/demo/event" ||
@@ -175,7 +186,7 @@ protected:
                 }
                 return true;
             },
-            kWaitMs);
+            timeoutMs);
     }
     // The window tree below the exam window, as xwininfo prints it.
     std::string ExamTree() {
@@ -203,7 +214,61 @@ protected:
         return false;
     }
 
+    // A click where the pointer may already be (mousemove --sync would wait
+    // for a move that never comes).
+    static bool Click(int x, int y) {
+        int status = -1;
+        X11Session::Run(
+            {"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1"}, &status);
+        return status == 0;
+    }
+    bool WaitEmbedded() {
+        for (int waited = 0; waited < kWaitMs; waited += X11Session::kPollMs) {
+            if (ExamTree().find("QVOfficeContainer2003") != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+        }
+        return false;
+    }
+    static int CountOf(const std::string& text, const std::string& part) {
+        int count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+    static int CountOf(const std::vector<Json::Value>& entries, const std::string& part) {
+        int count = 0;
+        for (const Json::Value& entry : entries) {
+            count += Json::FastWriter().write(entry).find(part) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+    // True once no process of that executable name but `except` runs.
+    static bool WaitNoProcessNamed(const std::string& name, int except) {
+        for (int waited = 0; waited < kWaitMs; waited += X11Session::kPollMs) {
+            bool found = false;
+            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+                const std::string pid = entry.path().filename();
+                if (pid.find_first_not_of("0123456789") != std::string::npos ||
+                    std::stoi(pid) == except) {
+                    continue;
+                }
+                std::error_code error;
+                auto exe = std::filesystem::read_symlink(entry.path() / "exe", error);
+                found = found || (!error && exe.filename() == name);
+            }
+            if (!found) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+        }
+        return false;
+    }
+
     TempDir m_dir;
+    std::string m_answerFile;
     int m_port = 0;
     StandinProcess m_platform;
     StandinProcess m_downloader;
@@ -215,6 +280,7 @@ protected:
 };
 
 TEST_F(OfficeGui, MethodsAnswerBeforeAnExam) {
+    StartClient();
     EXPECT_EQ(Question("StartExamQuestion", "q1"), Failure("please start exam first!"));
     EXPECT_TRUE(m_client.WaitForOutput("first exam windows not exist", kWaitMs));
     // The answers belong in the body; in RequestArgs they are no answers.
@@ -226,6 +292,16 @@ TEST_F(OfficeGui, MethodsAnswerBeforeAnExam) {
 }
 
 TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
+    StartClient("spawn-office");
+    // The learner's own Office, and a window of another program titled like
+    // the container.
+    ChildProcess ownOffice;
+    ASSERT_TRUE(ownOffice.Start({std::string(QORVANE_BIN_DIR) + "/soffice.bin"}, {}));
+    ChildProcess lookalike;
+    ASSERT_TRUE(lookalike.Start({std::string(QORVANE_BIN_DIR) + "/QVOfficeContainer2003", "0",
+                                 m_dir.file("other.docx"), "0", "0", "300", "200", "0"},
+                                {}));
+    ASSERT_TRUE(X11Session::WaitForWindow("Qorvane"));
     ASSERT_EQ(StartExam(true), Ok());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
     ASSERT_EQ(Question("StartExamQuestion", "q1"), Ok());
@@ -265,10 +341,16 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     X11Session::Run({"xdotool", "type", "--delay", "60", "hello"});
     EXPECT_TRUE(WaitContainerLine("text hello")) << testing::PrintToString(ContainerLines());
+    // Tab stays swallowed inside the document as on the exam page.
+    X11Session::Run({"xdotool", "key", "--delay", "60", "Tab", "x"});
+    EXPECT_TRUE(WaitContainerLine("text hellox")) << testing::PrintToString(ContainerLines());
+    // Only our own container was adopted.
+    EXPECT_EQ(CountOf(ExamTree(), "QVOfficeContainer2003\" \"QVOfficeContainer2003"), 1);
+    EXPECT_TRUE(X11Session::WindowsOfPid(lookalike.Pid()).size() > 0);
 
-    ASSERT_TRUE(X11Session::ClickAt(kSaveX, kButtonY));
+    ASSERT_TRUE(Click(kSaveX, kButtonY));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    X11Session::ClickAt(kSaveX, kButtonY);  // a second click runs no second save
+    Click(kSaveX, kButtonY);  // a second click runs no second save
     EXPECT_TRUE(WaitContainerLine("saved " + DocumentPath("q1")));
     EXPECT_TRUE(m_downloaderJournal->WaitFor(
         [&](const Json::Value& entry) {
@@ -292,9 +374,95 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
         saves += line.rfind("saved ", 0) == 0 ? 1 : 0;
     }
     EXPECT_EQ(saves, 1);
+    // The Office process the container started is ended, the learner's own
+    // keeps running.
+    EXPECT_TRUE(ownOffice.Running());
+    EXPECT_TRUE(WaitNoProcessNamed("soffice.bin", ownOffice.Pid()));
+    // AutoDelCache is on: the uploaded document is gone.
+    EXPECT_FALSE(std::filesystem::exists(DocumentPath("q1")));
+    ownOffice.Stop(9);
+    lookalike.Stop(9);
+}
+
+TEST_F(OfficeGui, FailedSaveKeepsTheEarlierVersionAndAStuckContainerIsEnded) {
+    StartClient("never-save,refuse-close");
+    ASSERT_EQ(StartExam(false), Ok());
+    ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
+    std::filesystem::create_directories(m_dir.file("data/UserQuestion/u1/g1"));
+    std::ofstream(DocumentPath("q2")) << "earlier";
+    ASSERT_EQ(Question("StartExamQuestion", "q2"), Ok());
+    ASSERT_TRUE(WaitContainerLine("started "));
+    ASSERT_TRUE(WaitEmbedded());
+
+    ASSERT_TRUE(Click(kSaveX, kButtonY));
+    EXPECT_TRUE(WaitContainerLine("save-ignored"));
+    EXPECT_TRUE(m_client.WaitForOutput("SavaFileToLocal failed", kWaitMs));
+    ASSERT_TRUE(ConfirmMessageBox());  // "STR_SAVE_FAIL"
+    std::ifstream kept(DocumentPath("q2"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "earlier");
+    EXPECT_FALSE(std::filesystem::exists(DocumentPath("q2") + ".bak"));
+    EXPECT_EQ(CountOf(m_downloaderJournal->Entries(), "SubmitFile"), 0);
+
+    // Closed without saving: the container refuses and is ended.
+    ASSERT_TRUE(Click(kCloseX, kButtonY));
+    EXPECT_TRUE(WaitContainerLine("close-refused"));
+    EXPECT_TRUE(m_client.WaitForOutput("Terminate OfficeContainer 1", kWaitMs));
+    EXPECT_TRUE(WaitNoProcessNamed("QVOfficeContainer2003", 0));
+    // A close without saving keeps the learner's document.
+    EXPECT_TRUE(std::filesystem::exists(DocumentPath("q2")));
+}
+
+TEST_F(OfficeGui, LookingAtAStoredAnswerDownloadsItFirst) {
+    StartClient();
+    // Before any exam: the question still opens, in a window of its own.
+    ASSERT_EQ(Question("LookExamQuestion", "q3"), Ok());
+    EXPECT_TRUE(
+        m_client.WaitForOutput("download file [] from [" + AnswerUrl("q3") + "] succ", kWaitMs));
+    ASSERT_TRUE(WaitContainerLine("started "));
+    EXPECT_TRUE(std::filesystem::file_size(DocumentPath("q3")) > 0);
+    EXPECT_FALSE(std::filesystem::exists(DocumentPath("q3") + ".part"));
+
+    // Closing a viewed answer ends the container and, with AutoDelCache on,
+    // removes the downloaded document.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(Click(kSaveX, kButtonY));  // btn_close takes save's place
+    EXPECT_TRUE(WaitContainerLine("closed"));
+    EXPECT_TRUE(WaitNoProcessNamed("QVOfficeContainer2003", 0));
+    for (int waited = 0; waited < kWaitMs && std::filesystem::exists(DocumentPath("q3"));
+         waited += X11Session::kPollMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+    }
+    EXPECT_FALSE(std::filesystem::exists(DocumentPath("q3")));
+
+    // A stored answer that cannot be fetched: the learner is told, and the
+    // page hears back once the notice is gone.
+    m_answerFile = "../outside.docx";  // refused by the file service
+    auto answer =
+        std::async(std::launch::async, [&] { return Question("LookExamQuestion", "q4"); });
+    EXPECT_TRUE(m_client.WaitForOutput("failed errdesc [0:400]", kWaitMs)) << m_client.Output();
+    EXPECT_TRUE(ConfirmMessageBox());  // "STR_LOADANSWER_FAIL"
+    EXPECT_EQ(answer.get(), Ok());
+    EXPECT_FALSE(std::filesystem::exists(DocumentPath("q4")));
+}
+
+TEST_F(OfficeGui, OtherQuestionPassesThePageScoreAfterTheClickGuard) {
+    StartClient();
+    ASSERT_EQ(StartExam(true), Ok());
+    ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
+    ASSERT_EQ(Question("StartExamQuestion", "q5", "choice"), Ok());
+    std::vector<std::string> args;
+    // Within 3 seconds of opening a click does nothing.
+    ASSERT_TRUE(Click(kSaveX, kButtonY));
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    EXPECT_EQ(CountOf(m_pageEvents->Entries(), "SetJudgeScoreForOneQuestion"), 0);
+    ASSERT_TRUE(Click(kSaveX, kButtonY));
+    ASSERT_TRUE(WaitPageEvent("SetJudgeScoreForOneQuestion", args));
+    EXPECT_EQ(args, (std::vector<std::string>{"q5", "8"}));
+    EXPECT_TRUE(ContainerLines().empty());  // no container for such a question
 }
 
 TEST_F(OfficeGui, PaperLoadingSwitchesToTheOriginalChannelAfter15Seconds) {
+    StartClient();
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
     ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=7"), "");
