@@ -141,21 +141,30 @@ bool ContainerSession::AttachContainerWindow(const std::string& title, NativeWin
     }
     std::lock_guard<std::mutex> lock(m_lock);
     m_window = window;
+    m_parent = parent;
     m_embeddedX = x;
     m_embeddedY = y;
     return true;
 }
 
 bool ContainerSession::PlaceContainerWindow() {
-    NativeWindow window = 0;
+    NativeWindow window = 0, parent = 0;
     int x = 0, y = 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         window = m_window;
+        parent = m_parent;
         x = m_embeddedX;
         y = m_embeddedY;
     }
-    return window != 0 && MoveWindow(window, x, y);
+    if (window == 0 || parent == 0) {
+        return true;  // nothing embedded
+    }
+    if (WindowParent(window) != parent) {
+        ReparentWindow(window, parent, x, y);
+        return false;
+    }
+    return MoveWindow(window, x, y);
 }
 
 bool ContainerSession::RequestSave() {

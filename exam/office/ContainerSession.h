@@ -62,8 +62,10 @@ public:
     // leaves the window where it is. True once found (and embedded).
     bool AttachContainerWindow(const std::string& title, NativeWindow parent, int parentX = 0,
                                int parentY = 0);
-    // Puts an embedded container back where it was embedded (a window
-    // manager that was still busy with it may have moved it).
+    // Puts an embedded container back where it was embedded: a window
+    // manager that was still busy with the window when we took it may have
+    // moved it, or taken it back to the desktop. True when the window sits
+    // in its parent; false after embedding it again (ask once more later).
     bool PlaceContainerWindow();
     bool RequestSave();
     // Asks the container to close and ends it when it does not; always 0.
@@ -82,6 +84,7 @@ private:
     NativeWindow m_window = 0;
     int m_x = 0;
     int m_y = 0;
+    NativeWindow m_parent = 0;
     int m_embeddedX = 0;
     int m_embeddedY = 0;
 };

@@ -260,11 +260,7 @@ void CExamQuestionWnd::OnTimer(int id) {
         if (parent == 0) {
             return;  // a window of its own gets its keys the usual way
         }
-        // The window manager may still have been placing the window it just
-        // lost; put it back once that is done.
-        std::shared_ptr<ContainerSession> session = m_session;
-        QTimer::singleShot(kPlaceAgainMs, GetWidget(),
-                           [session] { session->PlaceContainerWindow(); });
+        CheckEmbedded(kPlaceAttempts);
         PassKeysToContainer(true);
         WatchPointerEntry(m_session->ContainerWindow(), [this] { PassKeysToContainer(true); });
         if (!m_filtering) {
@@ -272,6 +268,17 @@ void CExamQuestionWnd::OnTimer(int id) {
             qApp->installEventFilter(this);
         }
     }
+}
+
+void CExamQuestionWnd::CheckEmbedded(int attemptsLeft) {
+    // The window manager may still have been busy with the window it just
+    // lost (placing it, or taking it back): look again once it is done.
+    QPointer<CExamQuestionWnd> self(this);
+    QTimer::singleShot(kPlaceAgainMs, this, [self, attemptsLeft] {
+        if (self && !self->m_session->PlaceContainerWindow() && attemptsLeft > 1) {
+            self->CheckEmbedded(attemptsLeft - 1);
+        }
+    });
 }
 
 int CExamQuestionWnd::CloseContainer() {

@@ -35,6 +35,7 @@ public:
     static constexpr int kButtonHeight = 31;
     static constexpr int kDownloadTimeoutMs = 120000;
     static constexpr int kPlaceAgainMs = 300;
+    static constexpr int kPlaceAttempts = 10;
 
     CExamQuestionWnd();
     ~CExamQuestionWnd() override;
@@ -66,6 +67,7 @@ private:
     void ToggleFullScreen();
     void StartFinishing(bool save);
     void PassKeysToContainer(bool toContainer);
+    void CheckEmbedded(int attemptsLeft);
     void AnswerUploaded();
     void JudgeOtherQuestion();
 
