@@ -22,5 +22,7 @@ for round in 1 2 3; do
     curl -s -o "$work/curl.bin" -w "curl GET: %{size_download} bytes in %{time_total} s\n" \
         "$update/module/$file"
     rm -f "$work/data/$file"
+    "$bin/bench_update" "$update" "$work/data" nodigest
+    rm -f "$work/data/$file"
     "$bin/bench_update" "$update" "$work/data"
 done

@@ -28,9 +28,9 @@ public:
     }
     ~TempFile() { Close(); }
     bool Open() const { return m_file != nullptr; }
-    bool WriteAt(int64_t offset, const std::string& bytes) {
+    bool WriteAt(int64_t offset, const char* data, size_t size) {
         return fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-               std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size();
+               std::fwrite(data, 1, size, m_file) == size;
     }
     // false when buffered bytes could not be written out.
     bool Close() {
@@ -60,7 +60,7 @@ bool FetchWhole(const InstallerRequest& request, TempFile& file) {
                   static_cast<int>(transfer.body.size()), static_cast<int>(request.size));
         return false;
     }
-    return file.WriteAt(0, transfer.body);
+    return file.WriteAt(0, transfer.body.data(), transfer.body.size());
 }
 
 // One part, asked for again when the server's answer is not exactly it.
@@ -70,20 +70,29 @@ bool FetchRange(const InstallerRequest& request, int index, const ByteRange& ran
     std::snprintf(header, sizeof(header), "bytes=%lld-%lld", static_cast<long long>(range.first),
                   static_cast<long long>(range.last));
     for (int attempt = 1; attempt <= InstallerDownload::kRangeAttempts; ++attempt) {
+        // The part goes to its place in the file as it arrives; a wrong
+        // answer written there is overwritten by the next attempt, or the
+        // whole file is dropped.
         CHttpTransfer transfer;
         transfer.AddHeader("Range", header);
         transfer.maxBody = static_cast<size_t>(range.Length());
+        bool written = true;
+        transfer.bodySink = [&](const char* data, size_t size) {
+            const int64_t at = range.first + static_cast<int64_t>(transfer.bodyBytes - size);
+            written = file.WriteAt(at, data, size);
+            return written;
+        };
         const int rc = transfer.Perform(request.url, InstallerDownload::kRequestTimeoutMs, true);
-        if (rc == 0 && transfer.responseCode == kHttpPartialContent &&
-            static_cast<int64_t>(transfer.body.size()) == range.Length()) {
-            if (file.WriteAt(range.first, transfer.body)) {
-                return true;
-            }
+        if (!written) {
             LOG_ERROR("download installer part %d write fail,err %d", index, errno);
             return false;
         }
+        if (rc == 0 && transfer.responseCode == kHttpPartialContent &&
+            static_cast<int64_t>(transfer.bodyBytes) == range.Length()) {
+            return true;
+        }
         LOG_ERROR("download installer part %d fail errno=%d,code=%d,size=%d,try=%d", index,
-                  transfer.result, transfer.responseCode, static_cast<int>(transfer.body.size()),
+                  transfer.result, transfer.responseCode, static_cast<int>(transfer.bodyBytes),
                   attempt);
     }
     return false;
