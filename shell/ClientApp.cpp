@@ -15,6 +15,7 @@
 #include "foundation/ClientLog.h"
 #include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
+#include "platform/memory/MemoryTuning.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
@@ -147,6 +148,7 @@ CMainFrame* CreateMainFrame(QApplication& app) {
 }  // namespace
 
 int RunClient(int argc, char** argv) {
+    KeepLargeBuffersWarm();
     BlockStopSignals();
     if (!HaveDisplay()) {
         fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");
