@@ -25,6 +25,7 @@
 #include "shell/ClientConfig.h"
 #include "shell/CommandMethods.h"
 #include "shell/MainFrame.h"
+#include "shell/TabPageSystemInfo.h"
 #include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
@@ -146,6 +147,7 @@ void AddCourseManagerPage(CMainFrame* mainFrame) {
         }
     };
     mainFrame->SetCourseManagerHooks(std::move(hooks));
+    mainFrame->SetTabPage(CMainFrame::kTabSystemInfo, new CTabPageSystemInfo(mainFrame));
 }
 
 // The main frame, with the answer store's hold on the end of the session.
