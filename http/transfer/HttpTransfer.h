@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,9 @@ public:
     std::string userAgent = kDefaultUserAgent;
     std::string cookieFile = kDefaultCookieFile;
     size_t maxBody = kMaxBody;
+    // Asked while the transfer runs (at least about once a second, also while
+    // the server is silent); true ends it at once with result 42 (aborted).
+    std::function<bool()> cancelled;
 
     // 0 for exactly "GET", "POST", "HEAD" or "PUT"; -1 (method unchanged) otherwise.
     int SetMethod(const std::string& name);
