@@ -137,6 +137,11 @@ void CCameraPreviewWnd::OnTimer(int id) {
     if (id == kBlinkTimer) {
         ++g_blinkTicks;
         SetControlImage("camera", QString::fromLatin1(kIndicatorImage).arg(g_blinkTicks % 2 + 1));
+        // Nobody manages its stacking: it stays above an exam window that
+        // puts itself on top again.
+        if (IsVisible()) {
+            GetWidget()->raise();
+        }
     } else if (id == kCountdownTimer && m_mode == kSnapshotMode) {
         if (--m_countdown <= 0) {
             KillTimer(kCountdownTimer);

@@ -50,6 +50,9 @@ public:
 
 protected:
     QString GetSkinFile() const override { return "CameraPreview.xml"; }
+    // Placed by itself, mostly off screen while it is a strip, which no
+    // window manager allows a window it manages.
+    Qt::WindowFlags ExtraWindowFlags() const override { return Qt::X11BypassWindowManagerHint; }
     void InitAfterCreate() override;
     void ClickNotify(const QString& name) override;
     void OnTimer(int id) override;
