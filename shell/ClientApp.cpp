@@ -20,6 +20,7 @@
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
+#include "shell/AutoUpdateWnd.h"
 #include "shell/ClientConfig.h"
 #include "shell/CommandMethods.h"
 #include "shell/MainFrame.h"
@@ -199,6 +200,7 @@ int RunClient(int argc, char** argv) {
         exam->EndExam();
     }
     LOG_INFO("program exit !\n");
+    StopUpdateDownload();
     AnswerStore::Instance().Stop();
     delete mainFrame;
     return status;

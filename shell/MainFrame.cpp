@@ -15,6 +15,7 @@
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "shell/AboutWnd.h"
+#include "shell/AutoUpdateWnd.h"
 #include "shell/config/StringTable.h"
 #include "shell/config/VersionSetting.h"
 #include "ui/MenuWnd.h"
@@ -257,6 +258,9 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_START_EXAM:
             return HandleStartExamMessage(lParam);
+        case WM_SHOW_AUTO_UPDATE:
+            CAutoUpdateWnd::Show(this);
+            return 0;
         case WM_CONFIRM_DELETE:
             if (m_courseHooks.confirmDelete) {
                 m_courseHooks.confirmDelete(wParam);

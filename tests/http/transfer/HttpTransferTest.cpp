@@ -388,6 +388,26 @@ TEST_F(HttpTransferTest, OversizedBodyFailsInsteadOfGrowingWithoutEnd) {
     EXPECT_EQ(capped.Perform(peer.Url("/big"), kGenerousMs, false), -1);
     EXPECT_EQ(capped.result, kCurlWriteError);
     EXPECT_LE(capped.body.size(), 1000u);
+
+    // Handed over piece by piece, the body is capped alike, and a sink that
+    // refuses a piece stops the transfer.
+    std::string streamed;
+    CHttpTransfer sunk;
+    sunk.bodySink = [&](const char* data, size_t size) {
+        streamed.append(data, size);
+        return true;
+    };
+    ASSERT_EQ(sunk.Perform(peer.Url("/big"), kGenerousMs, false), 0);
+    EXPECT_EQ(streamed, std::string(100000, 'b'));
+    EXPECT_EQ(sunk.bodyBytes, 100000u);
+    EXPECT_TRUE(sunk.body.empty());
+    sunk.maxBody = 1000;
+    EXPECT_EQ(sunk.Perform(peer.Url("/big"), kGenerousMs, false), -1);
+    EXPECT_EQ(sunk.result, kCurlWriteError);
+    sunk.maxBody = CHttpTransfer::kMaxBody;
+    sunk.bodySink = [](const char*, size_t) { return false; };
+    EXPECT_EQ(sunk.Perform(peer.Url("/big"), kGenerousMs, false), -1);
+    EXPECT_EQ(sunk.result, kCurlWriteError);
 }
 
 }  // namespace
