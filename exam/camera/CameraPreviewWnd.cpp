@@ -9,6 +9,7 @@
 
 #include "foundation/ClientLog.h"
 #include "platform/ipc/NamedEvent.h"
+#include "platform/x11/X11Windows.h"
 #include "ui/MessageHub.h"
 
 namespace {
@@ -137,10 +138,14 @@ void CCameraPreviewWnd::OnTimer(int id) {
     if (id == kBlinkTimer) {
         ++g_blinkTicks;
         SetControlImage("camera", QString::fromLatin1(kIndicatorImage).arg(g_blinkTicks % 2 + 1));
-        // Nobody manages its stacking: it stays above an exam window that
-        // puts itself on top again.
+        // Nobody manages its stacking: it goes back right above an exam
+        // window that put itself on top again, below what is above that.
         if (IsVisible()) {
-            GetWidget()->raise();
+            if (Parent() && Parent()->IsCreated()) {
+                StackAbove(NativeHandle(), Parent()->NativeHandle());
+            } else {
+                GetWidget()->raise();
+            }
         }
     } else if (id == kCountdownTimer && m_mode == kSnapshotMode) {
         if (--m_countdown <= 0) {
