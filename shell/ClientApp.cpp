@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "courses/manager/TabPageCourseManager.h"
 #include "exam/answers/AnswerStore.h"
 #include "exam/camera/ExamCameraModule.h"
 #include "exam/session/ExamSessionMethods.h"
@@ -16,6 +17,7 @@
 #include "foundation/ClientLog.h"
 #include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
+#include "platform/memory/MemoryTuning.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
@@ -126,9 +128,31 @@ std::unique_ptr<QSocketNotifier> WatchStopSignals(QApplication& app) {
     return notifier;
 }
 
+// The first tab, with the main frame's timers and menu commands.
+void AddCourseManagerPage(CMainFrame* mainFrame) {
+    auto* page = new CTabPageCourseManager(mainFrame);
+    mainFrame->SetTabPage(CMainFrame::kTabCourseManage, page);
+    CMainFrame::CourseManagerHooks hooks;
+    hooks.currentUserChanged = [page] { return page->CheckUserChanged(); };
+    hooks.loadLessonList = [page] { page->LoadLessons(); };
+    hooks.refreshLessonList = [page] { page->RefreshLessons(); };
+    hooks.confirmDelete = [page](WPARAM row) { page->ConfirmDelete(static_cast<int>(row)); };
+    hooks.menuCommand = [page](MenuCommand command) {
+        if (command == MenuCommand::kStartLesson) {
+            page->StartRemembered();
+        } else if (command == MenuCommand::kStopLesson) {
+            page->StopRemembered();
+        } else if (command == MenuCommand::kDeleteTicked) {
+            page->DeleteTicked();
+        }
+    };
+    mainFrame->SetCourseManagerHooks(std::move(hooks));
+}
+
 // The main frame, with the answer store's hold on the end of the session.
 CMainFrame* CreateMainFrame(QApplication& app) {
     auto* mainFrame = new CMainFrame();
+    AddCourseManagerPage(mainFrame);
     if (!mainFrame->Create(nullptr, kMainFrameName, CMainFrame::kStyle, CMainFrame::kExStyle)) {
         delete mainFrame;
         return nullptr;
@@ -153,6 +177,7 @@ CMainFrame* CreateMainFrame(QApplication& app) {
 }  // namespace
 
 int RunClient(int argc, char** argv) {
+    KeepLargeBuffersWarm();
     BlockStopSignals();
     if (!HaveDisplay()) {
         fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");

@@ -238,8 +238,15 @@ void CMainFrame::OnMenuCommand(MenuCommand command) {
         case MenuCommand::kShowAbout:
             ShowAboutWindow(this);
             break;
+        case MenuCommand::kStartLesson:
+        case MenuCommand::kStopLesson:
+        case MenuCommand::kDeleteTicked:
+            if (m_courseHooks.menuCommand) {
+                m_courseHooks.menuCommand(command);
+            }
+            break;
         default:
-            break;  // the course manager's own commands
+            break;
     }
 }
 

@@ -83,6 +83,24 @@ icons() {
     rm -f "$out/logo-mark.tmp.png"
 }
 
+# The course manager's status marks: stop, download, wait, playing, finished.
+statuses() {
+    local out=$1 big=96 size=24
+    convert -size ${big}x${big} xc:none -fill "$text" -draw "roundrectangle 28,24 42,72 4,4" \
+        -draw "roundrectangle 54,24 68,72 4,4" -resize ${size}x${size} "$out/btn_status_stop.png"
+    convert -size ${big}x${big} xc:none -fill "$primary" -draw "rectangle 40,14 56,52" \
+        -draw "polygon 24,48 72,48 48,76" -draw "rectangle 20,80 76,86" \
+        -resize ${size}x${size} "$out/btn_status_down.png"
+    convert -size ${big}x${big} xc:none -fill none -stroke "$warn" -strokewidth 8 \
+        -draw "circle 48,48 48,12" -draw "line 48,48 48,26" -draw "line 48,48 64,56" \
+        -resize ${size}x${size} "$out/btn_status_wait.png"
+    convert -size ${big}x${big} xc:none -fill "$accent" -draw "polygon 30,16 78,48 30,80" \
+        -resize ${size}x${size} "$out/btn_status_playing.png"
+    convert -size ${big}x${big} xc:none -fill "$primary" -draw "circle 48,48 48,8" \
+        -fill none -stroke white -strokewidth 10 -draw "polyline 28,50 42,64 68,34" \
+        -resize ${size}x${size} "$out/btn_status_over.png"
+}
+
 make_skin() {
     local out=$1
     scheme "$2"
@@ -94,6 +112,7 @@ make_skin() {
         tab "$out/tab_${names[$i]}(over).png" "${labels[$i]}" over
     done
     icons "$out"
+    statuses "$out"
     # Smaller files and no timestamps, so a rerun changes nothing that did not change.
     for png in "$out"/*.png; do
         mogrify -strip -define png:exclude-chunks=date,time "$png"
