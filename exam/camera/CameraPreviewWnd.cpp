@@ -253,7 +253,13 @@ void CCameraPreviewWnd::ShowPendingPicture() {
         m_pending = QImage();
         m_pendingPosted = false;
     }
-    if (m_video) {
+    if (!m_video) {
+        return;
+    }
+    if (m_shown) {
         m_video->update();
+    } else {
+        // Only the strip is on screen; the rest is painted when it comes back.
+        m_video->update(0, m_video->height() - kStripHeight, m_video->width(), kStripHeight);
     }
 }
