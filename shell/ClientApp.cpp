@@ -11,6 +11,7 @@
 
 #include "courses/manager/TabPageCourseManager.h"
 #include "exam/answers/AnswerStore.h"
+#include "exam/camera/ExamCameraModule.h"
 #include "exam/session/ExamSessionMethods.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
@@ -159,6 +160,11 @@ CMainFrame* CreateMainFrame(QApplication& app) {
         return nullptr;
     }
     mainFrame->CenterWindow();
+    // Camera faults come from another program; the tip shows them.
+    mainFrame->SetMessageHandler(WM_CAMERA_FAULT, [](WPARAM, LPARAM code) {
+        ShowCameraFault(static_cast<int>(code));
+        return LRESULT{0};
+    });
     AnswerStore::Instance().InstallShutdownBlock();
     mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
     // A session manager that goes away must not take the client with it.
@@ -199,6 +205,7 @@ int RunClient(int argc, char** argv) {
         return 1;
     }
     LOG_INFO("program init succ!\n");
+    InstallExamCamera(GetClientPaths().dataPath);
     RouteNativeMessages();
     std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);
 

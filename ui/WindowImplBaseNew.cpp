@@ -95,7 +95,7 @@ bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, u
     m_exStyle = exStyle;
     m_root = root;
     QWidget* owner = (parent && parent->GetWidget()) ? parent->GetWidget() : nullptr;
-    root->setParent(owner, FlagsFor(style, exStyle));
+    root->setParent(owner, FlagsFor(style, exStyle) | ExtraWindowFlags());
     root->setAttribute(Qt::WA_DeleteOnClose, false);
     root->installEventFilter(this);
     connect(root, &QObject::destroyed, this, [this] {

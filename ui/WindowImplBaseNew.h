@@ -72,6 +72,8 @@ public:
 
 protected:
     virtual QString GetSkinFile() const = 0;
+    // Toolkit flags a window needs beyond what its styles say.
+    virtual Qt::WindowFlags ExtraWindowFlags() const { return {}; }
     virtual void InitAfterCreate() {}
     virtual void ClickNotify(const QString& name) {}
     virtual void OnTimer(int id) {}

@@ -197,6 +197,14 @@ int CHttpTransfer::PrepareRequest(CURL* curl, std::string& target, Prepared& pre
     return CURLE_OK;
 }
 
+namespace {
+
+int CheckCancelled(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CHttpTransfer*>(self)->cancelled() ? 1 : 0;
+}
+
+}  // namespace
+
 // What every transfer does alike: redirects, user agent, encodings, TLS,
 // cookies, where the body goes, time-outs, no signals.
 void CHttpTransfer::ApplyCommonOptions(CURL* curl, int timeoutMs) {
@@ -217,6 +225,11 @@ void CHttpTransfer::ApplyCommonOptions(CURL* curl, int timeoutMs) {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(ConnectTimeoutFor(timeoutMs)));
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    if (cancelled) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckCancelled);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
 }
 
 int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRedirects) {

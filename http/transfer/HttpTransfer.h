@@ -40,6 +40,9 @@ public:
     std::string userAgent = kDefaultUserAgent;
     std::string cookieFile = kDefaultCookieFile;
     size_t maxBody = kMaxBody;
+    // Asked while the transfer runs (at least about once a second, also while
+    // the server is silent); true ends it at once with result 42 (aborted).
+    std::function<bool()> cancelled;
     // When set, the body is handed over piece by piece as it arrives instead
     // of being kept in `body` (large downloads go straight to their file);
     // false stops the transfer. maxBody still applies.

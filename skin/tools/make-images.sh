@@ -66,6 +66,11 @@ icons() {
         -fill "$accent" -draw "roundrectangle 4,100 123,123 12,12" -fill "$primary" -draw "rectangle 4,96 123,106" \
         -font "$kFontBold" -pointsize 96 -fill white -gravity center -annotate +0-4 "Q" \
         -resize ${kIcon}x${kIcon} "$out/tray.png"
+    # The camera indicator, blinking between the two: recording, and dimmed.
+    convert -size 48x48 xc:none -fill "#e53935" -stroke white -strokewidth 3 -draw "circle 24,24 24,4" \
+        -resize 12x12 "$out/cameraPhoto1.png"
+    convert -size 48x48 xc:none -fill "#7a1f1d" -stroke "#bbbbbb" -strokewidth 3 -draw "circle 24,24 24,4" \
+        -resize 12x12 "$out/cameraPhoto2.png"
     # The logo: the same mark and the product name beside it.
     convert -size 64x64 xc:none \
         -fill "$primary" -draw "roundrectangle 2,2 61,61 13,13" \
