@@ -57,6 +57,12 @@ std::string Trim(std::string_view text) {
     return std::string(text.substr(start, end - start));
 }
 
+std::string SqlQuoted(std::string_view value) {
+    std::string text(value);
+    ReplaceAll(text, "'", "''");
+    return text;
+}
+
 int ReplaceAll(std::string& text, std::string_view find, std::string_view replacement) {
     if (find.empty()) {
         return 0;
@@ -223,6 +229,11 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 std::string AsciiLower(std::string_view text) {

@@ -26,6 +26,9 @@ std::string Trim(std::string_view text);
 // that contains `find` is not replaced again). An empty `find` replaces
 // nothing. Returns the count.
 int ReplaceAll(std::string& text, std::string_view find, std::string_view replacement);
+// A value for a place between single quotes in an SQL statement: every quote
+// doubled, so values holding quotes are stored intact.
+std::string SqlQuoted(std::string_view value);
 // Returns how many backslashes became "/".
 int BackslashesToSlashes(std::u16string& text);
 
@@ -81,6 +84,7 @@ int HexDigitValue(char c);
 // Turkish one included), and bytes of multi-byte text are never touched.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);
 std::string AsciiLower(std::string_view text);
 std::string AsciiUpper(std::string_view text);
 

@@ -56,6 +56,8 @@ RequestFramer::State RequestFramer::Decide() {
         if (static_cast<unsigned long long>(m_bodyLength) > m_maxBody) {
             return State::kBodyTooLarge;
         }
+        // One allocation for the whole request instead of copies as it grows.
+        m_bytes.reserve(m_bodyStart + static_cast<std::size_t>(m_bodyLength));
     }
     const long long received = static_cast<long long>(m_bytes.size() - m_bodyStart);
     return received >= m_bodyLength ? State::kComplete : State::kIncomplete;

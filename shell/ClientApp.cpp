@@ -9,7 +9,9 @@
 #include <cstring>
 #include <memory>
 
+#include "courses/manager/TabPageCourseManager.h"
 #include "exam/answers/AnswerStore.h"
+#include "exam/camera/ExamCameraModule.h"
 #include "exam/paper/LoadExamPaperWnd.h"
 #include "exam/question/ExamQuestionWnd.h"
 #include "exam/session/ExamQuestionMethods.h"
@@ -18,13 +20,16 @@
 #include "foundation/ClientLog.h"
 #include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
+#include "platform/memory/MemoryTuning.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
+#include "shell/AutoUpdateWnd.h"
 #include "shell/ClientConfig.h"
 #include "shell/CommandMethods.h"
 #include "shell/MainFrame.h"
+#include "shell/TabPageSystemInfo.h"
 #include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
@@ -127,14 +132,42 @@ std::unique_ptr<QSocketNotifier> WatchStopSignals(QApplication& app) {
     return notifier;
 }
 
+// The first tab, with the main frame's timers and menu commands.
+void AddCourseManagerPage(CMainFrame* mainFrame) {
+    auto* page = new CTabPageCourseManager(mainFrame);
+    mainFrame->SetTabPage(CMainFrame::kTabCourseManage, page);
+    CMainFrame::CourseManagerHooks hooks;
+    hooks.currentUserChanged = [page] { return page->CheckUserChanged(); };
+    hooks.loadLessonList = [page] { page->LoadLessons(); };
+    hooks.refreshLessonList = [page] { page->RefreshLessons(); };
+    hooks.confirmDelete = [page](WPARAM row) { page->ConfirmDelete(static_cast<int>(row)); };
+    hooks.menuCommand = [page](MenuCommand command) {
+        if (command == MenuCommand::kStartLesson) {
+            page->StartRemembered();
+        } else if (command == MenuCommand::kStopLesson) {
+            page->StopRemembered();
+        } else if (command == MenuCommand::kDeleteTicked) {
+            page->DeleteTicked();
+        }
+    };
+    mainFrame->SetCourseManagerHooks(std::move(hooks));
+    mainFrame->SetTabPage(CMainFrame::kTabSystemInfo, new CTabPageSystemInfo(mainFrame));
+}
+
 // The main frame, with the answer store's hold on the end of the session.
 CMainFrame* CreateMainFrame(QApplication& app) {
     auto* mainFrame = new CMainFrame();
+    AddCourseManagerPage(mainFrame);
     if (!mainFrame->Create(nullptr, kMainFrameName, CMainFrame::kStyle, CMainFrame::kExStyle)) {
         delete mainFrame;
         return nullptr;
     }
     mainFrame->CenterWindow();
+    // Camera faults come from another program; the tip shows them.
+    mainFrame->SetMessageHandler(WM_CAMERA_FAULT, [](WPARAM, LPARAM code) {
+        ShowCameraFault(static_cast<int>(code));
+        return LRESULT{0};
+    });
     mainFrame->SetMessageHandler(WM_START_EXAM_QUESTION, &HandleStartExamQuestionMessage);
     mainFrame->SetMessageHandler(WM_SHOW_PAPER_LOADING, &HandleShowPaperLoadingMessage);
     AnswerStore::Instance().InstallShutdownBlock();
@@ -151,6 +184,7 @@ CMainFrame* CreateMainFrame(QApplication& app) {
 }  // namespace
 
 int RunClient(int argc, char** argv) {
+    KeepLargeBuffersWarm();
     BlockStopSignals();
     if (!HaveDisplay()) {
         fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");
@@ -184,6 +218,7 @@ int RunClient(int argc, char** argv) {
     }
     CExamQuestionWnd::SetDataPath(GetClientPaths().dataPath);
     LOG_INFO("program init succ!\n");
+    InstallExamCamera(GetClientPaths().dataPath);
     RouteNativeMessages();
     std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);
 
@@ -208,6 +243,7 @@ int RunClient(int argc, char** argv) {
         exam->EndExam();
     }
     LOG_INFO("program exit !\n");
+    StopUpdateDownload();
     AnswerStore::Instance().Stop();
     delete mainFrame;
     return status;

@@ -1,13 +1,20 @@
 #include "shell/CommandMethods.h"
 
+#include "channel/ClientWork.h"
 #include "channel/Dispatch.h"
 #include "exam/window/ExamWnd.h"
+#include "foundation/Encoding.h"
+#include "foundation/UrlUtil.h"
+#include "shell/AutoUpdateWnd.h"
+#include "shell/MainFrame.h"
+#include "shell/update/UpdateChecker.h"
 #include "ui/MessageHub.h"
 #include "ui/WindowMessages.h"
 
 namespace {
 
 constexpr const char* kSavedParam = "param";
+constexpr const char* kUpdateServerParam = "webAddr";
 
 // The exam page's save result: posted to the exam window, which hands "Y"
 // (param 1) or "N" to the page; no exam window, no effect. The answer has an
@@ -27,8 +34,31 @@ int FileCache(CHttpResponse& response, CHttpRequest& request, CClientWork*) {
     return 0;
 }
 
+// Asks the update server given by the page; with an update to offer, the
+// page hears "true" at once and the update window follows. Plain text, no JSONP.
+int CheckUpdate(CHttpResponse& response, CHttpRequest& request, CClientWork* work) {
+    std::string address;
+    request.GetParam(kUpdateServerParam, address);
+    const std::u16string server = AnsiToWide(PercentDecode(address));
+    if (!ProcessUpdateChecker().CheckForUpdate(server)) {
+        response.SetBody("false");
+        return 0;
+    }
+    response.SetBody("true");
+    if (work) {
+        work->SendAndClose(response);
+    }
+    MessageHub::PostCall([] {
+        if (CMainFrame* frame = CMainFrame::Instance()) {
+            frame->HandleMessage(WM_SHOW_AUTO_UPDATE, 0, 0);
+        }
+    });
+    return 0;
+}
+
 }  // namespace
 
 void RegisterCommandMethods() {
     SetChannelHandler("FileCache", &FileCache);
+    SetChannelHandler("CheckUpdate", &CheckUpdate);
 }

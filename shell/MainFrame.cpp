@@ -15,6 +15,7 @@
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "shell/AboutWnd.h"
+#include "shell/AutoUpdateWnd.h"
 #include "shell/config/StringTable.h"
 #include "shell/config/VersionSetting.h"
 #include "ui/MenuWnd.h"
@@ -237,8 +238,15 @@ void CMainFrame::OnMenuCommand(MenuCommand command) {
         case MenuCommand::kShowAbout:
             ShowAboutWindow(this);
             break;
+        case MenuCommand::kStartLesson:
+        case MenuCommand::kStopLesson:
+        case MenuCommand::kDeleteTicked:
+            if (m_courseHooks.menuCommand) {
+                m_courseHooks.menuCommand(command);
+            }
+            break;
         default:
-            break;  // the course manager's own commands
+            break;
     }
 }
 
@@ -257,6 +265,9 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_START_EXAM:
             return HandleStartExamMessage(lParam);
+        case WM_SHOW_AUTO_UPDATE:
+            CAutoUpdateWnd::Show(this);
+            return 0;
         case WM_CONFIRM_DELETE:
             if (m_courseHooks.confirmDelete) {
                 m_courseHooks.confirmDelete(wParam);

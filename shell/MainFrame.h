@@ -43,6 +43,8 @@ public:
         std::function<void()> loadLessonList;
         std::function<void()> refreshLessonList;
         std::function<void(WPARAM)> confirmDelete;
+        // Commands 5 to 7 of the page's popup menus.
+        std::function<void(MenuCommand)> menuCommand;
     };
     void SetCourseManagerHooks(CourseManagerHooks hooks) { m_courseHooks = std::move(hooks); }
     // Handlers of the messages whose windows belong to other parts.

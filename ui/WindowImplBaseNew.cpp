@@ -62,25 +62,31 @@ Qt::WindowFlags WindowImplBaseNew::FlagsFor(uint32_t style, uint32_t exStyle) {
     return flags;
 }
 
-bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, uint32_t style,
-                               uint32_t exStyle) {
-    if (m_root) {
-        return true;
-    }
+QWidget* WindowImplBaseNew::LoadLayout(const QString& skinFile, QWidget* parent) {
     std::string bytes;
-    const QString skinFile = GetSkinFile();
     if (!SkinStore::Instance().Read(skinFile.toStdString(), bytes)) {
         LOG_ERROR("window layout %s not found in the skin", skinFile.toUtf8().constData());
-        return false;
+        return nullptr;
     }
     QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     SkinUiLoader loader;
-    QWidget* root = loader.load(&buffer, nullptr);
+    QWidget* root = loader.load(&buffer, parent);
     if (!root) {
         LOG_ERROR("window layout %s cannot be read: %s", skinFile.toUtf8().constData(),
                   loader.errorString().toUtf8().constData());
+    }
+    return root;
+}
+
+bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, uint32_t style,
+                               uint32_t exStyle) {
+    if (m_root) {
+        return true;
+    }
+    QWidget* root = LoadLayout(GetSkinFile(), nullptr);
+    if (!root) {
         return false;
     }
     m_parent = parent;
@@ -91,7 +97,7 @@ bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, u
     QWidget* owner = (parent && parent->GetWidget()) ? parent->GetWidget() : nullptr;
     // A child needs a parent to live in; without one it is a window of its own.
     const bool child = owner && (style & WS_CHILD);
-    root->setParent(owner, child ? Qt::Widget : FlagsFor(style, exStyle));
+    root->setParent(owner, child ? Qt::Widget : FlagsFor(style, exStyle) | ExtraWindowFlags());
     root->setAttribute(Qt::WA_DeleteOnClose, false);
     root->installEventFilter(this);
     connect(root, &QObject::destroyed, this, [this] {

@@ -55,6 +55,9 @@ public:
 
     // Images come from the skin as well.
     static QPixmap LoadImage(const QString& file);
+    // A part of a window (a list row) built from its own layout file of the
+    // skin; null when the layout is missing or broken (logged).
+    static QWidget* LoadLayout(const QString& skinFile, QWidget* parent);
     bool SetControlImage(const QString& control, const QString& file);
     void SetControlText(const QString& control, const QString& text);
 
@@ -69,6 +72,8 @@ public:
 
 protected:
     virtual QString GetSkinFile() const = 0;
+    // Toolkit flags a window needs beyond what its styles say.
+    virtual Qt::WindowFlags ExtraWindowFlags() const { return {}; }
     virtual void InitAfterCreate() {}
     virtual void ClickNotify(const QString& name) {}
     virtual void OnTimer(int id) {}

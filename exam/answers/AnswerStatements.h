@@ -5,8 +5,7 @@
 #include "exam/answers/PendingAnswer.h"
 
 // The statements the answer store runs in the downloader's database. Values
-// sit between single quotes; a quote inside a value is doubled, so answers
-// holding quotes are stored intact.
+// sit between single quotes (SqlQuoted).
 namespace AnswerStatements {
 
 constexpr const char* kCreateTable =
@@ -14,7 +13,6 @@ constexpr const char* kCreateTable =
     "url varchar,lastTime BIGINT,status int, primary key(userId,examId) )";
 constexpr int kReadBackColumns = 6;
 
-std::string Quoted(const std::string& value);
 std::string ReadBack(const std::string& userUid);
 // Stamped with the answer's own time of submission.
 std::string Store(const PendingAnswer& answer);

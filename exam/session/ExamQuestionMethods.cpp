@@ -53,6 +53,22 @@ unsigned long ExamWindowHandle() {
     });
 }
 
+// Reads the question and hands it to the main frame; false (with the
+// failure answer set) for arguments that are not a question.
+bool SendQuestion(CHttpResponse& response, const CHttpRequest& request, unsigned long owner,
+                  bool lookOnly, LRESULT& result) {
+    ExamQuestionArgs args;
+    if (args.Parse(ReadRequestArgs(request)) != kArgsOk) {
+        LOG_ERROR("exam json error");
+        response.SetBody(FailureAnswer(kMsgJsonError, ReadCallbackName(request)));
+        return false;
+    }
+    args.ownerWindow = reinterpret_cast<void*>(owner);
+    args.lookOnly = lookOnly;
+    result = SendToMainFrame(WM_START_EXAM_QUESTION, reinterpret_cast<LPARAM>(&args));
+    return true;
+}
+
 int StartExamQuestion(CHttpResponse& response, CHttpRequest& request, CClientWork*) {
     const std::string callback = ReadCallbackName(request);
     const unsigned long owner = ExamWindowHandle();
@@ -61,15 +77,11 @@ int StartExamQuestion(CHttpResponse& response, CHttpRequest& request, CClientWor
         response.SetBody(FailureAnswer(kMsgStartExamFirst, callback));
         return -1;
     }
-    ExamQuestionArgs args;
-    if (args.Parse(ReadRequestArgs(request)) != kArgsOk) {
-        LOG_ERROR("exam json error");
-        response.SetBody(FailureAnswer(kMsgJsonError, callback));
+    LRESULT result = -1;
+    if (!SendQuestion(response, request, owner, false, result)) {
         return -1;
     }
-    args.ownerWindow = reinterpret_cast<void*>(owner);
-    args.lookOnly = false;
-    if (SendToMainFrame(WM_START_EXAM_QUESTION, reinterpret_cast<LPARAM>(&args)) == 0) {
+    if (result == 0) {
         QuestionWindow()->StartAnswering();
     }
     response.SetBody(SuccessAnswer(callback));
@@ -79,15 +91,11 @@ int StartExamQuestion(CHttpResponse& response, CHttpRequest& request, CClientWor
 int LookExamQuestion(CHttpResponse& response, CHttpRequest& request, CClientWork*) {
     const unsigned long owner = ExamWindowHandle();  // may be 0
     const std::string callback = ReadCallbackName(request);
-    ExamQuestionArgs args;
-    if (args.Parse(ReadRequestArgs(request)) != kArgsOk) {
-        LOG_ERROR("exam json error");
-        response.SetBody(FailureAnswer(kMsgJsonError, callback));
+    LRESULT result = -1;
+    if (!SendQuestion(response, request, owner, true, result)) {
         return -1;
     }
-    args.ownerWindow = reinterpret_cast<void*>(owner);
-    args.lookOnly = true;
-    if (SendToMainFrame(WM_START_EXAM_QUESTION, reinterpret_cast<LPARAM>(&args)) != 0) {
+    if (result != 0) {
         response.SetBody(FailureAnswer(kMsgLookQuestionFail, callback));
         return -1;
     }

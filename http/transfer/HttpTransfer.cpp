@@ -129,8 +129,13 @@ std::string CHttpTransfer::QueryText() const {
 size_t CHttpTransfer::AppendBody(char* data, size_t size, size_t count, void* self) {
     auto* transfer = static_cast<CHttpTransfer*>(self);
     size_t bytes = size * count;
-    if (bytes > transfer->maxBody - std::min(transfer->maxBody, transfer->body.size())) {
-        return 0;  // anything short of the whole piece makes libcurl stop
+    // Anything short of the whole piece makes libcurl stop.
+    if (bytes > transfer->maxBody - std::min(transfer->maxBody, transfer->bodyBytes)) {
+        return 0;
+    }
+    transfer->bodyBytes += bytes;
+    if (transfer->bodySink) {
+        return transfer->bodySink(data, bytes) ? bytes : 0;
     }
     transfer->body.append(data, bytes);
     return bytes;
@@ -192,6 +197,14 @@ int CHttpTransfer::PrepareRequest(CURL* curl, std::string& target, Prepared& pre
     return CURLE_OK;
 }
 
+namespace {
+
+int CheckCancelled(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CHttpTransfer*>(self)->cancelled() ? 1 : 0;
+}
+
+}  // namespace
+
 // What every transfer does alike: redirects, user agent, encodings, TLS,
 // cookies, where the body goes, time-outs, no signals.
 void CHttpTransfer::ApplyCommonOptions(CURL* curl, int timeoutMs) {
@@ -207,10 +220,16 @@ void CHttpTransfer::ApplyCommonOptions(CURL* curl, int timeoutMs) {
     }
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CHttpTransfer::AppendBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs > 0 ? timeoutMs : 0));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(ConnectTimeoutFor(timeoutMs)));
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    if (cancelled) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckCancelled);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
 }
 
 int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRedirects) {
@@ -218,6 +237,7 @@ int CHttpTransfer::Perform(const std::string& url, int timeoutMs, bool followRed
     responseCode = 0;
     result = 0;
     body.clear();
+    bodyBytes = 0;
 
     std::string target = PrepareUrl(url);
     InitialiseCurlOnce();

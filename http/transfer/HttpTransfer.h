@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,17 @@ public:
     std::string userAgent = kDefaultUserAgent;
     std::string cookieFile = kDefaultCookieFile;
     size_t maxBody = kMaxBody;
+    // Asked while the transfer runs (at least about once a second, also while
+    // the server is silent); true ends it at once with result 42 (aborted).
+    std::function<bool()> cancelled;
+    // When set, the body is handed over piece by piece as it arrives instead
+    // of being kept in `body` (large downloads go straight to their file);
+    // false stops the transfer. maxBody still applies.
+    std::function<bool(const char* data, size_t size)> bodySink;
+    // Bytes of the body received, kept or handed over.
+    size_t bodyBytes = 0;
+    // libcurl's receive buffer: large bodies arrive in fewer, larger pieces.
+    static constexpr long kReceiveBufferSize = 256 * 1024;
 
     // 0 for exactly "GET", "POST", "HEAD" or "PUT"; -1 (method unchanged) otherwise.
     int SetMethod(const std::string& name);

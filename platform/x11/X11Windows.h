@@ -28,6 +28,11 @@ long WindowProcessId(NativeWindow window);
 // Sends the window a client message of type kWindowMessageAtom.
 bool SendWindowMessage(NativeWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
+// Puts a window that places itself (no window manager) directly above
+// another window, or above the frame the window manager put around it; it
+// then stays below whatever was above that window.
+bool StackAbove(NativeWindow window, NativeWindow reference);
+
 // Asks a window to close the way a user's close button would
 // (_NET_CLOSE_WINDOW through the window manager, else WM_DELETE_WINDOW).
 bool RequestWindowClose(NativeWindow window);

@@ -281,6 +281,39 @@ bool SendDeleteWindow(NativeWindow window) {
     return sent != 0;
 }
 
+bool StackAbove(NativeWindow window, NativeWindow reference) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0 || reference == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    // The sibling must be a child of the root: the reference's frame, if any.
+    Window sibling = reference;
+    for (;;) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, sibling, &root, &parent, &children, &count)) {
+            return false;
+        }
+        if (children) {
+            XFree(children);
+        }
+        if (parent == root || parent == 0) {
+            break;
+        }
+        sibling = parent;
+    }
+    XWindowChanges changes{};
+    changes.sibling = sibling;
+    changes.stack_mode = Above;
+    XConfigureWindow(display, window, CWSibling | CWStackMode, &changes);
+    XSync(display, False);
+    return true;
+}
+
 bool RequestWindowClose(NativeWindow window) {
     Connection connection;
     Display* display = connection.get();

@@ -66,6 +66,11 @@ icons() {
         -fill "$accent" -draw "roundrectangle 4,100 123,123 12,12" -fill "$primary" -draw "rectangle 4,96 123,106" \
         -font "$kFontBold" -pointsize 96 -fill white -gravity center -annotate +0-4 "Q" \
         -resize ${kIcon}x${kIcon} "$out/tray.png"
+    # The camera indicator, blinking between the two: recording, and dimmed.
+    convert -size 48x48 xc:none -fill "#e53935" -stroke white -strokewidth 3 -draw "circle 24,24 24,4" \
+        -resize 12x12 "$out/cameraPhoto1.png"
+    convert -size 48x48 xc:none -fill "#7a1f1d" -stroke "#bbbbbb" -strokewidth 3 -draw "circle 24,24 24,4" \
+        -resize 12x12 "$out/cameraPhoto2.png"
     # The logo: the same mark and the product name beside it.
     convert -size 64x64 xc:none \
         -fill "$primary" -draw "roundrectangle 2,2 61,61 13,13" \
@@ -76,6 +81,24 @@ icons() {
         -font "$kFontBold" -pointsize 30 -fill "$dark" -gravity west -annotate +74-2 "Qorvane" \
         "$out/logo.png"
     rm -f "$out/logo-mark.tmp.png"
+}
+
+# The course manager's status marks: stop, download, wait, playing, finished.
+statuses() {
+    local out=$1 big=96 size=24
+    convert -size ${big}x${big} xc:none -fill "$text" -draw "roundrectangle 28,24 42,72 4,4" \
+        -draw "roundrectangle 54,24 68,72 4,4" -resize ${size}x${size} "$out/btn_status_stop.png"
+    convert -size ${big}x${big} xc:none -fill "$primary" -draw "rectangle 40,14 56,52" \
+        -draw "polygon 24,48 72,48 48,76" -draw "rectangle 20,80 76,86" \
+        -resize ${size}x${size} "$out/btn_status_down.png"
+    convert -size ${big}x${big} xc:none -fill none -stroke "$warn" -strokewidth 8 \
+        -draw "circle 48,48 48,12" -draw "line 48,48 48,26" -draw "line 48,48 64,56" \
+        -resize ${size}x${size} "$out/btn_status_wait.png"
+    convert -size ${big}x${big} xc:none -fill "$accent" -draw "polygon 30,16 78,48 30,80" \
+        -resize ${size}x${size} "$out/btn_status_playing.png"
+    convert -size ${big}x${big} xc:none -fill "$primary" -draw "circle 48,48 48,8" \
+        -fill none -stroke white -strokewidth 10 -draw "polyline 28,50 42,64 68,34" \
+        -resize ${size}x${size} "$out/btn_status_over.png"
 }
 
 make_skin() {
@@ -89,6 +112,7 @@ make_skin() {
         tab "$out/tab_${names[$i]}(over).png" "${labels[$i]}" over
     done
     icons "$out"
+    statuses "$out"
     # Smaller files and no timestamps, so a rerun changes nothing that did not change.
     for png in "$out"/*.png; do
         mogrify -strip -define png:exclude-chunks=date,time "$png"

@@ -18,6 +18,9 @@ TEST(PlatformServer, AddressesFollowTheServerOfTheExam) {
               "http://lms.example:8443/lms/api/HanderReceiveImgInfo.ashx");
     EXPECT_EQ(SnapshotUploadAddress("lms.example"),
               "http://lms.example:80/lms/api/HanderReceiveImgInfo.ashx");
+    // An exam page without a port: the snapshots go to port 80 of its host.
+    EXPECT_EQ(SnapshotUploadAddress("http://lms.example/lms/exam/start.aspx?id=3"),
+              "http://lms.example:80/lms/api/HanderReceiveImgInfo.ashx");
     EXPECT_EQ(BoxListAddress("http://s:81"),
               "http://s:81/lms/api/ValidCode.aspx?methodName=GetBoxList");
     EXPECT_EQ(AnswerDeliveryAddress("http://s:81", "/lms/api/ExamAnswer.ashx"),

@@ -12,7 +12,8 @@ bool Installer::Build(const std::string& version, int64_t size, const std::strin
     m_version = version;
     m_digest = digest;
     std::string script = "#!/bin/sh\n# Qorvane installer stand-in " + version +
-                         "\necho \"installed " + version + "\" >> '" + markFile + "'\nexit 0\n";
+                         "\necho '{\"event\":\"installed\",\"version\":\"" + version + "\"}' >> '" +
+                         markFile + "'\nexit 0\n";
     // Numbered padding lines make every byte range distinct, so a range
     // fetched from the wrong offset shows.
     std::string padding;

@@ -5,13 +5,14 @@
 
 // The update offer: the product list and the installer it names. The
 // installer is a shell script padded to the configured size; run, it appends
-// one line to the mark file, so a test can see that the client started it.
+// one JSON line ({"event":"installed","version":..}) to the mark file, so a
+// test can see (and wait for, like a journal) that the client started it.
 class Installer {
 public:
     static constexpr const char* kDefaultVersion = "2.3.1.18";
     static constexpr int64_t kDefaultSize = 1536 * 1024;  // above 1 MiB: fetched in ranges
     static constexpr int64_t kMinSize = 256;
-    static constexpr int64_t kMaxSize = 64 * 1024 * 1024;
+    static constexpr int64_t kMaxSize = 256 * 1024 * 1024;
 
     enum class Digest { Real, Empty, Absent };
 

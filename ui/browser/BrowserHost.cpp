@@ -18,6 +18,14 @@ constexpr const char* kNoGpuFlag = "--disable-gpu";
 IPageEngine* g_engine = nullptr;
 bool g_loadTried = false;
 
+// The module, loaded once and never unloaded: views and the profile live
+// until the process ends.
+QLibrary& EngineModule() {
+    static QLibrary* module =
+        new QLibrary(QString::fromStdString(ProgramDirectory() + kPageEngineModule));
+    return *module;
+}
+
 void AddEngineFlag(const char* flag) {
     QByteArray flags = qgetenv(kEngineFlagsVariable);
     if (flags.contains(flag)) {
@@ -48,12 +56,9 @@ IPageEngine* Engine() {
         return g_engine;
     }
     g_loadTried = true;
-    std::string path = ProgramDirectory() + kPageEngineModule;
-    // Never unloaded: views and the profile live until the process ends.
-    auto* module = new QLibrary(QString::fromStdString(path));
-    auto entry = reinterpret_cast<PageEngineEntry>(module->resolve(kPageEngineEntry));
+    auto entry = reinterpret_cast<PageEngineEntry>(EngineModule().resolve(kPageEngineEntry));
     if (!entry) {
-        LOG_ERROR("web engine not loaded: %s", module->errorString().toUtf8().constData());
+        LOG_ERROR("web engine not loaded: %s", EngineModule().errorString().toUtf8().constData());
         return nullptr;
     }
     g_engine = entry();
@@ -63,6 +68,12 @@ IPageEngine* Engine() {
 
 bool Started() {
     return g_engine != nullptr;
+}
+
+const char* EngineVersion() {
+    auto entry =
+        reinterpret_cast<PageEngineVersionEntry>(EngineModule().resolve(kPageEngineVersionEntry));
+    return entry ? entry() : "";
 }
 
 }  // namespace BrowserHost

@@ -19,4 +19,8 @@ IPageEngine* Engine();
 // Whether the engine has been loaded, for the idle client's checks.
 bool Started();
 
+// The engine's (Chromium's) version, read from its module without starting
+// it; empty when the module is missing.
+const char* EngineVersion();
+
 }  // namespace BrowserHost

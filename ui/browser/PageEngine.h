@@ -62,4 +62,6 @@ public:
 
 using PageEngineEntry = IPageEngine* (*)();
 constexpr const char* kPageEngineEntry = "QorvanePageEngine";
+using PageEngineVersionEntry = const char* (*)();
+constexpr const char* kPageEngineVersionEntry = "QorvanePageEngineVersion";
 constexpr const char* kPageEngineModule = "libqorvane_webengine.so";

@@ -477,4 +477,40 @@ TEST_F(OfficeGui, PaperLoadingSwitchesToTheOriginalChannelAfter15Seconds) {
         kWaitMs));
 }
 
+TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
+    StartClient();
+    // Status 3 from the exam start, 4 from the loaded exam page: closed.
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
+    ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
+    ASSERT_EQ(StartExam(false), Ok());
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kPaperTitle, kWaitMs));
+    ASSERT_TRUE(m_client.WaitForOutput("Status=4", kWaitMs));
+    Exam("StopExam");
+
+    // The original channel failed too; the learner gives up the exam.
+    const std::string page =
+        m_web + "/question.html?q=none&channel=http://127.0.0.1:" + std::to_string(m_port);
+    ASSERT_EQ(Exam("StartExam", "&RequestArgs=" + HttpFetch::Encode("[{\"domainUrl\":\"" + page +
+                                                                    "\",\"isTop\":\"true\"}]")),
+              Ok());
+    ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
+    auto paper = X11Session::WaitForWindow(kPaperTitle);
+    ASSERT_TRUE(paper);
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=-2"), "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // btn_exit_exam is the grey one of the two buttons shown.
+    const std::string shot = X11Session::Screenshot("paper-failed", paper->id);
+    std::string pixels =
+        X11Session::Run({"sh", "-c", "convert '" + shot + "' txt:- | grep -m1 -i '#9AA5B5'"});
+    int x = 0, y = 0;
+    ASSERT_EQ(sscanf(pixels.c_str(), "%d,%d", &x, &y), 2) << pixels;
+    ASSERT_TRUE(X11Session::ClickInWindow(paper->id, x + 4, y + 4));
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kPaperTitle, kWaitMs));
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle, kWaitMs));
+    EXPECT_EQ(Exam("CheckExamStatus"),
+              "cb({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{"
+              "\"examStatus\":\"2\"}],\"version\":\"2.3.1.17\"})");
+}
+
 }  // namespace

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "foundation/Encoding.h"
 #include "http/transfer/HttpTransfer.h"
@@ -23,6 +25,7 @@ constexpr int kCurlTimedOut = 28;          // CURLE_OPERATION_TIMEDOUT
 constexpr int kCurlCouldNotConnect = 7;    // CURLE_COULDNT_CONNECT
 constexpr int kCurlTooManyRedirects = 47;  // CURLE_TOO_MANY_REDIRECTS
 constexpr int kCurlWriteError = 23;        // CURLE_WRITE_ERROR
+constexpr int kCurlAborted = 42;           // CURLE_ABORTED_BY_CALLBACK
 
 // Every transfer runs with the working folder in a fresh temporary folder, so
 // the relative cookie store never leaks between tests or into the source tree.
@@ -348,6 +351,32 @@ TEST_F(HttpTransferTest, ConnectLimitStopsLongBeforeTheTotalLimit) {
     EXPECT_LT(elapsed, std::chrono::milliseconds(kTotalMs / 2));
 }
 
+TEST_F(HttpTransferTest, CancelEndsATransferToASilentServer) {
+    // The server takes the request and never answers; only the cancel ends
+    // the transfer long before its limit.
+    ScriptedServer silent([](ScriptedServer&, int, const std::string&) { return false; });
+    std::atomic<bool> stop{false};
+    CHttpTransfer transfer;
+    transfer.cancelled = [&stop] { return stop.load(); };
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(transfer.Perform(Base(silent) + "/", 60000, false), -1);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    EXPECT_EQ(transfer.result, kCurlAborted);
+    EXPECT_LT(elapsed, std::chrono::milliseconds(30000));
+
+    // Without the cancel the same transfer completes as before.
+    CHttpTransfer plain;
+    plain.cancelled = [] { return false; };
+    ScriptedServer ok(AnswerOk());
+    EXPECT_EQ(plain.Perform(Base(ok) + "/", kGenerousMs, false), 0);
+    EXPECT_EQ(plain.body, "ok");
+}
+
 TEST_F(HttpTransferTest, OversizedBodyFailsInsteadOfGrowingWithoutEnd) {
     HttplibServer peer;
     peer.server.Get("/big", [](const httplib::Request&, httplib::Response& res) {
@@ -359,6 +388,26 @@ TEST_F(HttpTransferTest, OversizedBodyFailsInsteadOfGrowingWithoutEnd) {
     EXPECT_EQ(capped.Perform(peer.Url("/big"), kGenerousMs, false), -1);
     EXPECT_EQ(capped.result, kCurlWriteError);
     EXPECT_LE(capped.body.size(), 1000u);
+
+    // Handed over piece by piece, the body is capped alike, and a sink that
+    // refuses a piece stops the transfer.
+    std::string streamed;
+    CHttpTransfer sunk;
+    sunk.bodySink = [&](const char* data, size_t size) {
+        streamed.append(data, size);
+        return true;
+    };
+    ASSERT_EQ(sunk.Perform(peer.Url("/big"), kGenerousMs, false), 0);
+    EXPECT_EQ(streamed, std::string(100000, 'b'));
+    EXPECT_EQ(sunk.bodyBytes, 100000u);
+    EXPECT_TRUE(sunk.body.empty());
+    sunk.maxBody = 1000;
+    EXPECT_EQ(sunk.Perform(peer.Url("/big"), kGenerousMs, false), -1);
+    EXPECT_EQ(sunk.result, kCurlWriteError);
+    sunk.maxBody = CHttpTransfer::kMaxBody;
+    sunk.bodySink = [](const char*, size_t) { return false; };
+    EXPECT_EQ(sunk.Perform(peer.Url("/big"), kGenerousMs, false), -1);
+    EXPECT_EQ(sunk.result, kCurlWriteError);
 }
 
 }  // namespace

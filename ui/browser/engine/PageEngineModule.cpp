@@ -1,6 +1,7 @@
 // The web engine module: page views on QtWebEngine, one off-the-record
 // profile for every page, window.external through a web channel.
 
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QApplication>
 #include <QFile>
 #include <QPointer>
@@ -159,4 +160,9 @@ extern "C" __attribute__((visibility("default"))) IPageEngine* QorvanePageEngine
         return new CPageEngine();  // lives for the whole run
     }();
     return engine;
+}
+
+// The engine's version without starting it (the system page shows it).
+extern "C" __attribute__((visibility("default"))) const char* QorvanePageEngineVersion() {
+    return qWebEngineChromiumVersion();
 }
