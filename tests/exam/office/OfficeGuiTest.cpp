@@ -16,6 +16,7 @@
 
 #include "platform/x11/X11Windows.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
@@ -83,25 +84,15 @@ protected:
             std::make_unique<JournalWatch>(m_dir.file("downloader/journal.jsonl"));
     }
     // The client, whose containers take these stand-in options.
-    void StartClient(const std::string& containerOptions = "") {
+    void StartOfficeClient(const std::string& containerOptions = "") {
         const std::string downloader = m_downloader.Url("downloader");
-        std::filesystem::create_directories(m_dir.file("home"));
-        std::filesystem::create_directories(m_dir.file("runtime"));
-        std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
         m_containerJournal = m_dir.file("container.log");
         std::ofstream(m_containerJournal).close();
-        ASSERT_TRUE(m_client.Start(
-            {std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"},
-            {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
-             {"QORVANE_DOWNLOADER_PORT", downloader.substr(downloader.rfind(':') + 1)},
-             {"QORVANE_DATA_PATH", m_dir.file("data")},
-             {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
-             {"XDG_RUNTIME_DIR", m_dir.file("runtime")},
-             {"HOME", m_dir.file("home")},
-             {"QVOFFICE_STANDIN", containerOptions},
-             {"QVOFFICE_STANDIN_JOURNAL", m_containerJournal},
-             {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}}));
-        ASSERT_TRUE(m_client.WaitForOutput("program init succ!", X11Session::kWaitMs))
+        ASSERT_TRUE(
+            StartClient(m_client, m_dir, m_port,
+                        {{"QORVANE_DOWNLOADER_PORT", downloader.substr(downloader.rfind(':') + 1)},
+                         {"QVOFFICE_STANDIN", containerOptions},
+                         {"QVOFFICE_STANDIN_JOURNAL", m_containerJournal}}))
             << m_client.Output();
     }
     void TearDown() override {
@@ -280,7 +271,7 @@ protected:
 };
 
 TEST_F(OfficeGui, MethodsAnswerBeforeAnExam) {
-    StartClient();
+    StartOfficeClient();
     EXPECT_EQ(Question("StartExamQuestion", "q1"), Failure("please start exam first!"));
     EXPECT_TRUE(m_client.WaitForOutput("first exam windows not exist", kWaitMs));
     // The answers belong in the body; in RequestArgs they are no answers.
@@ -292,7 +283,7 @@ TEST_F(OfficeGui, MethodsAnswerBeforeAnExam) {
 }
 
 TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
-    StartClient("spawn-office");
+    StartOfficeClient("spawn-office");
     // The learner's own Office, and a window of another program titled like
     // the container.
     ChildProcess ownOffice;
@@ -315,18 +306,17 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
                                       std::to_string(kScreenHeight - 200), "0"}));
 
     // The container's window ends up inside the exam window, below the bar.
+    const std::string placed =
+        "\"Qorvane\": (\"QVOfficeContainer2003\" \"QVOfficeContainer2003\")  1280x824+0+200";
     std::string tree;
     for (int waited = 0; waited < kWaitMs; waited += X11Session::kPollMs) {
         tree = ExamTree();
-        if (tree.find("\"Qorvane\"") != std::string::npos) {
+        if (tree.find(placed) != std::string::npos) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
     }
-    EXPECT_NE(tree.find("\"Qorvane\": (\"QVOfficeContainer2003\" \"QVOfficeContainer2003\")  "
-                        "1280x824+0+200"),
-              std::string::npos)
-        << tree;
+    ASSERT_NE(tree.find(placed), std::string::npos) << tree;
     // The bar above it: its save button where the layout puts it.
     const std::string shot = X11Session::Screenshot("office-embedded");
     EXPECT_NE(X11Session::Run({"convert", shot, "-format",
@@ -385,7 +375,7 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
 }
 
 TEST_F(OfficeGui, FailedSaveKeepsTheEarlierVersionAndAStuckContainerIsEnded) {
-    StartClient("never-save,refuse-close");
+    StartOfficeClient("never-save,refuse-close");
     ASSERT_EQ(StartExam(false), Ok());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
     std::filesystem::create_directories(m_dir.file("data/UserQuestion/u1/g1"));
@@ -413,7 +403,7 @@ TEST_F(OfficeGui, FailedSaveKeepsTheEarlierVersionAndAStuckContainerIsEnded) {
 }
 
 TEST_F(OfficeGui, LookingAtAStoredAnswerDownloadsItFirst) {
-    StartClient();
+    StartOfficeClient();
     // Before any exam: the question still opens, in a window of its own.
     ASSERT_EQ(Question("LookExamQuestion", "q3"), Ok());
     EXPECT_TRUE(
@@ -446,7 +436,7 @@ TEST_F(OfficeGui, LookingAtAStoredAnswerDownloadsItFirst) {
 }
 
 TEST_F(OfficeGui, OtherQuestionPassesThePageScoreAfterTheClickGuard) {
-    StartClient();
+    StartOfficeClient();
     ASSERT_EQ(StartExam(true), Ok());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
     ASSERT_EQ(Question("StartExamQuestion", "q5", "choice"), Ok());
@@ -462,7 +452,7 @@ TEST_F(OfficeGui, OtherQuestionPassesThePageScoreAfterTheClickGuard) {
 }
 
 TEST_F(OfficeGui, PaperLoadingSwitchesToTheOriginalChannelAfter15Seconds) {
-    StartClient();
+    StartOfficeClient();
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
     ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=7"), "");
@@ -478,7 +468,7 @@ TEST_F(OfficeGui, PaperLoadingSwitchesToTheOriginalChannelAfter15Seconds) {
 }
 
 TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
-    StartClient();
+    StartOfficeClient();
     // Status 3 from the exam start, 4 from the loaded exam page: closed.
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
     ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
