@@ -1,7 +1,11 @@
 #include "shell/CommandMethods.h"
 
+#include <QCoreApplication>
+
+#include "channel/ChannelAnswers.h"
 #include "channel/ClientWork.h"
 #include "channel/Dispatch.h"
+#include "channel/RequestEnvelope.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/Encoding.h"
 #include "foundation/UrlUtil.h"
@@ -56,9 +60,29 @@ int CheckUpdate(CHttpResponse& response, CHttpRequest& request, CClientWork* wor
     return 0;
 }
 
+// Ends the client. The caller (the session service, a page) hears the
+// answer before anything goes; then the tray icon and the main window
+// disappear and the event loop ends, and the exit path closes any Office
+// container and hands in what is pending.
+int ExitProcess(CHttpResponse& response, CHttpRequest& request, CClientWork* work) {
+    response.SetBody(SuccessAnswer(ReadCallbackName(request)));
+    if (work) {
+        work->SendAndClose(response);
+    }
+    MessageHub::PostCall([] {
+        if (CMainFrame* frame = CMainFrame::Instance()) {
+            frame->HideForExit();
+        }
+        // exit, not quit: quit asks the windows first, and the main frame refuses to close.
+        QCoreApplication::exit(0);
+    });
+    return 0;
+}
+
 }  // namespace
 
 void RegisterCommandMethods() {
+    SetChannelHandler("ExitProcess", &ExitProcess);
     SetChannelHandler("FileCache", &FileCache);
     SetChannelHandler("CheckUpdate", &CheckUpdate);
 }

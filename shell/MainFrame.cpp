@@ -206,6 +206,11 @@ bool CMainFrame::TrayIconVisible() const {
     return m_tray && m_tray->isVisible();
 }
 
+void CMainFrame::HideForExit() {
+    RemoveTrayIcon();
+    ShowWindow(false);
+}
+
 void CMainFrame::RemoveTrayIcon() {
     if (m_tray) {
         m_tray->hide();

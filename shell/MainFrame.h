@@ -34,6 +34,8 @@ public:
 
     void MinimizeToTray();
     bool TrayIconVisible() const;
+    // The client is going: no icon in the tray, no window on the screen.
+    void HideForExit();
 
     // Pages are added by the parts that own them.
     void SetTabPage(Tab tab, CTabPageBase* page);

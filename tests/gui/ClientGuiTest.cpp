@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/HttpFetch.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
 
@@ -33,6 +34,7 @@ public:
         return m_process.WaitForOutput("program init succ!", X11Session::kWaitMs);
     }
     ChildProcess& process() { return m_process; }
+    int Port() const { return m_port; }
     std::optional<X11TrayIcon> TrayIcon() {
         for (const X11TrayIcon& icon : X11Session::TrayIcons()) {
             if (icon.pid == m_process.Pid()) {
@@ -95,6 +97,21 @@ TEST_F(ClientGui, StartsHiddenInTheTrayAndTheIconBringsTheWindowBack) {
     EXPECT_TRUE(X11Session::WaitForTrayIcon(client.process().Pid(), true));
     EXPECT_FALSE(MainWindowShown());
     EXPECT_TRUE(client.process().Running());
+}
+
+TEST_F(ClientGui, ExitProcessAnswersFirstThenTheClientAndItsIconGo) {
+    ASSERT_TRUE(client.Start());
+    ASSERT_TRUE(client.WaitStarted()) << client.process().Output();
+    ASSERT_TRUE(X11Session::WaitForTrayIcon(client.process().Pid(), true));
+    // As the session service asks it.
+    HttpResult answer = HttpFetch::Get("http://127.0.0.1:" + std::to_string(client.Port()) +
+                                       "/COMMANDREQUEST.KIVO?MethodName=ExitProcess&RequstArgs=");
+    EXPECT_EQ(answer.body,
+              "callback([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
+              "\"version\":\"2.3.1.17\"}])");
+    EXPECT_EQ(client.process().Wait(X11Session::kWaitMs), 0) << client.process().Output();
+    EXPECT_FALSE(X11Session::TrayIconDockedForPid(client.process().Pid()));
+    EXPECT_NE(client.process().Output().find("program exit !"), std::string::npos);
 }
 
 TEST_F(ClientGui, ShowNormalInAnyCaseShowsTheWindowAndASecondStartEnds) {
