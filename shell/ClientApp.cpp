@@ -26,7 +26,10 @@
 #include "shell/ClientConfig.h"
 #include "shell/CommandMethods.h"
 #include "shell/MainFrame.h"
+#include "shell/TabPageSet.h"
 #include "shell/TabPageSystemInfo.h"
+#include "shell/config/BrowserZone.h"
+#include "shell/config/ClientSettings.h"
 #include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
@@ -148,6 +151,7 @@ void AddCourseManagerPage(CMainFrame* mainFrame) {
         }
     };
     mainFrame->SetCourseManagerHooks(std::move(hooks));
+    mainFrame->SetTabPage(CMainFrame::kTabProxySet, new CTabPageSet(mainFrame));
     mainFrame->SetTabPage(CMainFrame::kTabSystemInfo, new CTabPageSystemInfo(mainFrame));
 }
 
@@ -205,6 +209,7 @@ int RunClient(int argc, char** argv) {
         return 1;
     }
     LOG_INFO("program init succ!\n");
+    BrowserZone::EnsureBrowserEmulation(ClientSettings(GetClientPaths().settingsFile));
     InstallExamCamera(GetClientPaths().dataPath);
     RouteNativeMessages();
     std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);

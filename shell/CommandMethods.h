@@ -2,5 +2,6 @@
 
 // Installs the command family's methods on "/COMMANDREQUEST.KIVO" that have
 // their windows in place: "FileCache" (the exam page learns whether its
-// answers were saved) and "CheckUpdate" (the update offer).
+// answers were saved), "CheckUpdate" (the update offer), "SetTrustDomains"
+// (sites for the trusted zone) and "GetWindowsUser" (a standard user's name).
 void RegisterCommandMethods();

@@ -303,5 +303,7 @@ void CMainFrame::OnTimer(int id) {
             m_courseHooks.refreshLessonList) {
             m_courseHooks.refreshLessonList();
         }
+    } else if (id == kAdvanceDownloadTimer && m_pages[kTabProxySet]) {
+        m_pages[kTabProxySet]->OnTimer(id);
     }
 }

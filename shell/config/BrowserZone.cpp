@@ -1,0 +1,60 @@
+#include "shell/config/BrowserZone.h"
+
+#include <cstring>
+
+#include "platform/registry/Registry.h"
+#include "shell/config/ClientSettings.h"
+
+namespace BrowserZone {
+
+const std::vector<ZoneValue> kZoneValues = {
+    {"1402", 0, "state_javascript"}, {"1A02", 0, "state_cookies"}, {"1A03", 0, "state_cookies"},
+    {"1809", 3, "state_popup"},      {"2102", 0, "state_initwnd"}, {"1001", 0, "state_activex"},
+    {"1004", 0, "state_activex"},    {"1200", 0, "state_activex"}, {"1201", 0, "state_activex"},
+    {"1405", 0, "state_activex"},    {"2201", 0, "state_activex"},
+};
+
+const std::vector<const char*> kZoneLabels = {"state_javascript", "state_cookies", "state_popup",
+                                              "state_initwnd", "state_activex"};
+
+bool ApplyZoneSettings() {
+    bool all = true;
+    for (const ZoneValue& value : kZoneValues) {
+        all = RegWriteDword(kZoneKey, value.name, value.required) == 0 && all;
+    }
+    return all;
+}
+
+bool LabelHolds(const char* label) {
+    for (const ZoneValue& value : kZoneValues) {
+        if (std::strcmp(value.label, label) != 0) {
+            continue;
+        }
+        uint32_t stored = 0;
+        if (RegReadDword(kZoneKey, value.name, stored) != 0 || stored != value.required) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int InstalledEngineMajor(const std::string& engineVersion) {
+    if (engineVersion.empty()) {
+        return 0;
+    }
+    const size_t dot = engineVersion.find('.');
+    return dot == std::string::npos ? kDefaultEmulation : std::atoi(engineVersion.c_str());
+}
+
+void SetBrowserEmulation(const ClientSettings& settings, int mode) {
+    settings.WriteBrowserEmulation(mode);
+    RegWriteDword(kEmulationKey, kEmulationValue, static_cast<uint32_t>(mode * kEmulationScale));
+}
+
+void EnsureBrowserEmulation(const ClientSettings& settings) {
+    if (settings.ReadBrowserEmulation() == 0) {
+        SetBrowserEmulation(settings, kDefaultEmulation);
+    }
+}
+
+}  // namespace BrowserZone
