@@ -35,6 +35,7 @@
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
 #include "ui/browser/BrowserHost.h"
+#include "ui/browser/PageEngine.h"
 
 namespace {
 
@@ -210,6 +211,15 @@ int RunClient(int argc, char** argv) {
     }
     LOG_INFO("program init succ!\n");
     BrowserZone::EnsureBrowserEmulation(ClientSettings(GetClientPaths().settingsFile));
+    BrowserHost::SetSitePolicy([](const QUrl& url) {
+        const BrowserZone::SiteSettings site =
+            BrowserZone::ForSite(url.scheme().toStdString(), url.host().toStdString());
+        SitePolicy policy;
+        policy.javascript = site.javascript;
+        policy.openWindows = site.popups;
+        policy.insecureContent = site.insecureContent;
+        return policy;
+    });
     InstallExamCamera(GetClientPaths().dataPath);
     RouteNativeMessages();
     std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);

@@ -86,6 +86,7 @@ void CTabPageSet::Prepare() {
 void CTabPageSet::FirstPrepare() {
     m_body = m_frame->FindControl<QScrollArea>("page_set_mainbody");
     if (m_body) {
+        m_body->verticalScrollBar()->setSingleStep(kWheelStep);
         QObject::connect(m_body->verticalScrollBar(), &QScrollBar::valueChanged, m_body,
                          [this](int y) { FollowScroll(y); });
     }
@@ -225,6 +226,7 @@ void CTabPageSet::SaveProxy() {
     auto* option = m_frame->FindControl<QAbstractButton>("OptionUIIEProxy");
     form.enabled = option && option->isChecked();
     if (!form.Valid()) {
+        LOG_WARN("save proxy info: invalid input");
         ShowSection("set_proxy", kProxySectionY);
         ShowMessageBox(m_frame, StringTable::Text("STR_INVAILD_PROXYINFO"),
                        MessageBoxKind::kWarning, 0);

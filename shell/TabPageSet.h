@@ -22,6 +22,8 @@ public:
     static constexpr int kDownloaderAnswerMs = 1000;
     static constexpr int kAdvanceDownloadIntervalMs = 5000;
     static constexpr int kTrustedRowHeight = 20;
+    // One wheel line; a notch scrolls three.
+    static constexpr int kWheelStep = 20;
 
     explicit CTabPageSet(WindowImplBaseNew* frame);
     ~CTabPageSet() override;

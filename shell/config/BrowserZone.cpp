@@ -4,6 +4,7 @@
 
 #include "platform/registry/Registry.h"
 #include "shell/config/ClientSettings.h"
+#include "shell/config/TrustedSites.h"
 
 namespace BrowserZone {
 
@@ -16,6 +17,35 @@ const std::vector<ZoneValue> kZoneValues = {
 
 const std::vector<const char*> kZoneLabels = {"state_javascript", "state_cookies", "state_popup",
                                               "state_initwnd", "state_activex"};
+
+namespace {
+
+constexpr const char* kScriptingValue = "1402";
+constexpr const char* kPopupBlockerValue = "1809";
+constexpr const char* kMixedContentValue = "1609";
+constexpr uint32_t kAllow = 0;
+constexpr uint32_t kDisable = 3;
+
+}  // namespace
+
+SiteSettings ForSite(const std::string& scheme, const std::string& host) {
+    SiteSettings site;
+    if (!TrustedSites::IsTrusted(scheme, host)) {
+        return site;
+    }
+    site.trusted = true;
+    uint32_t value = 0;
+    if (RegReadDword(kZoneKey, kScriptingValue, value) == 0) {
+        site.javascript = value != kDisable;
+    }
+    if (RegReadDword(kZoneKey, kPopupBlockerValue, value) == 0) {
+        site.popups = value == kDisable;  // the blocker is off
+    }
+    if (RegReadDword(kZoneKey, kMixedContentValue, value) == 0) {
+        site.insecureContent = value == kAllow;
+    }
+    return site;
+}
 
 bool ApplyZoneSettings() {
     bool all = true;

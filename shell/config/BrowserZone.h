@@ -29,6 +29,17 @@ extern const std::vector<ZoneValue> kZoneValues;
 // The labels, in the page's order (without "state_ie").
 extern const std::vector<const char*> kZoneLabels;
 
+// What a page of one site may do in the embedded browser.
+struct SiteSettings {
+    bool trusted = false;
+    bool javascript = true;
+    bool popups = true;
+    bool insecureContent = false;
+};
+// Trusted sites get the zone's stored JavaScript ("1402"), pop-up ("1809")
+// and mixed-content ("1609") settings; other sites the defaults above.
+SiteSettings ForSite(const std::string& scheme, const std::string& host);
+
 // Writes every zone value; true when all were written.
 bool ApplyZoneSettings();
 // Whether every value of the label reads back as required.

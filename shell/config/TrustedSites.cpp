@@ -60,6 +60,49 @@ bool PlanSite(const std::string& text, size_t rangeNumber, Plan& plan) {
     return true;
 }
 
+bool IsTrusted(const std::string& scheme, const std::string& host) {
+    if (scheme.empty() || host.empty()) {
+        return false;
+    }
+    const Registry user(RegistryRoot::CurrentUser);
+    auto trusted = [&](const std::string& key) {
+        uint32_t zone = 0;
+        return user.ReadDword(key, scheme, zone) == 0 && zone == kTrustedZone;
+    };
+    if (IsRangeAddress(host)) {
+        std::vector<std::string> ranges;
+        user.EnumSubKeys(kRangesKey, ranges);
+        for (const std::string& range : ranges) {
+            std::string address;
+            const std::string key = Join(kRangesKey, range);
+            if (user.ReadString(key, kRangeValue, address) == 0 && address == host &&
+                trusted(key)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // Every split at a dot: sub-domain before, domain (at least two labels
+    // or the whole host) after.
+    for (size_t start = 0; start != std::string::npos;) {
+        const std::string domain = host.substr(start);
+        const std::string sub = start == 0 ? std::string() : host.substr(0, start - 1);
+        const std::string domainKey = Join(kDomainsKey, domain);
+        if (!sub.empty() && trusted(Join(domainKey, sub))) {
+            return true;
+        }
+        if (trusted(domainKey)) {
+            return true;
+        }
+        const size_t dot = host.find('.', start);
+        if (dot == std::string::npos || host.find('.', dot + 1) == std::string::npos) {
+            break;
+        }
+        start = dot + 1;
+    }
+    return false;
+}
+
 }  // namespace TrustedSites
 
 using namespace TrustedSites;

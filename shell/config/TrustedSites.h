@@ -37,6 +37,10 @@ struct Plan {
 bool PlanSite(const std::string& text, size_t rangeNumber, Plan& plan);
 // Dotted IPv4 above 1.0.0.0.
 bool IsRangeAddress(const std::string& host);
+// Whether the zone map puts scheme://host into the trusted zone: its
+// address under Ranges, or a name under Domains (a domain without
+// sub-domain keys stands for every host below it).
+bool IsTrusted(const std::string& scheme, const std::string& host);
 
 struct Record {
     std::string text;  // as shown in the list

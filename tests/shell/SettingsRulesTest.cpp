@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry/Registry.h"
+#include "shell/config/BrowserZone.h"
 #include "shell/config/ProxyForm.h"
 #include "shell/config/TrustedSites.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -86,6 +87,31 @@ TEST_F(TrustedSiteKeys, ListedTextEmptyTextAndDeletion) {
     EXPECT_TRUE(m_list.Records().empty());
     EXPECT_FALSE(m_user.KeyExists(std::string(kEscDomainsKey) + "\\school.edu\\exam"));
     EXPECT_FALSE(m_list.Remove(0));
+}
+
+TEST_F(TrustedSiteKeys, StoredZoneSettingsActOnlyOnTrustedSites) {
+    m_list.Add("www.example.com");
+    m_list.Add("https://10.1.2.3");
+    m_list.Add("school.edu");
+    EXPECT_TRUE(IsTrusted("http", "www.example.com"));
+    EXPECT_FALSE(IsTrusted("http", "mail.example.com"));
+    EXPECT_FALSE(IsTrusted("https", "www.example.com"));
+    EXPECT_TRUE(IsTrusted("https", "10.1.2.3"));
+    EXPECT_FALSE(IsTrusted("http", "10.1.2.3"));
+    // A domain without sub-domain stands for the hosts below it.
+    EXPECT_TRUE(IsTrusted("http", "exam.lab.school.edu"));
+    EXPECT_FALSE(IsTrusted("http", "myschool.edu"));
+
+    RegWriteDword(BrowserZone::kZoneKey, "1402", 3);
+    RegWriteDword(BrowserZone::kZoneKey, "1809", 0);
+    const BrowserZone::SiteSettings trusted = BrowserZone::ForSite("http", "www.example.com");
+    EXPECT_TRUE(trusted.trusted);
+    EXPECT_FALSE(trusted.javascript);
+    EXPECT_FALSE(trusted.popups);
+    const BrowserZone::SiteSettings other = BrowserZone::ForSite("http", "mail.example.com");
+    EXPECT_FALSE(other.trusted);
+    EXPECT_TRUE(other.javascript);
+    EXPECT_TRUE(other.popups);
 }
 
 TEST(TrustedSitePlan, OnlyDottedAddressesAbove1000AreRanges) {
