@@ -1,5 +1,6 @@
 #include "shell/config/BrowserZone.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/registry/Registry.h"

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <charconv>
+#include <cstdlib>
 
 #include "foundation/UrlUtil.h"
 #include "platform/registry/Registry.h"

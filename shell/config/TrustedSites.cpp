@@ -5,6 +5,7 @@
 #include "foundation/ClientLog.h"
 #include "foundation/Encoding.h"
 #include "platform/registry/Registry.h"
+#include "platform/registry/RegistryHive.h"
 
 namespace TrustedSites {
 
@@ -200,7 +201,23 @@ bool TrustedSiteList::Remove(size_t index) {
     }
     const std::string domains(kDomainsKey);
     if (key.compare(0, domains.size(), domains) == 0) {
-        user.DeleteKey(kEscDomainsKey + key.substr(domains.size()));
+        const std::string rest = key.substr(domains.size());
+        user.DeleteKey(kEscDomainsKey + rest);
+        // A sub-domain's parent that holds nothing else would come back as a
+        // "*." row of its own.
+        for (const char* root : {kDomainsKey, kEscDomainsKey}) {
+            const std::string path = RegistryHive::NormalizePath(root + rest);
+            const size_t cut = path.rfind('\\');
+            const std::string parent = path.substr(0, cut);
+            if (cut == std::string::npos || parent.size() <= std::string(root).size()) {
+                continue;
+            }
+            std::vector<std::string> subKeys, values;
+            if (user.EnumSubKeys(parent, subKeys) == 0 && subKeys.empty() &&
+                user.EnumValues(parent, values) == 0 && values.empty()) {
+                user.DeleteKey(parent);
+            }
+        }
     }
     m_records.erase(m_records.begin() + static_cast<std::ptrdiff_t>(index));
     return true;
