@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
@@ -47,15 +48,11 @@ protected:
             << m_downloader.Failure();
         // Watched once the folder exists, so that waits wake on each new line.
         m_journal = std::make_unique<JournalWatch>(m_dir.file("downloader/journal.jsonl"));
-        std::filesystem::create_directories(m_dir.file("runtime"));
-        std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
-        ASSERT_TRUE(m_client.Start(
-            {std::string(QORVANE_BIN_DIR) + "/QorvanePlatform", "-ShowNormal"},
-            {{"QORVANE_CHANNEL_PORT", std::to_string(FreeLocalPort())},
-             {"QORVANE_DOWNLOADER_PORT", std::to_string(m_downloader.Port("downloader"))},
-             {"QORVANE_DATA_PATH", m_dir.file("data")},
-             {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
-             {"XDG_RUNTIME_DIR", m_dir.file("runtime")}}));
+        ASSERT_TRUE(StartClient(
+            m_client, m_dir, FreeLocalPort(),
+            {{"QORVANE_DOWNLOADER_PORT", std::to_string(m_downloader.Port("downloader"))}},
+            {"-ShowNormal"}))
+            << m_client.Output();
         auto window = X11Session::WaitForWindow(kTitle);
         ASSERT_TRUE(window) << m_client.Output();
         m_window = window->id;

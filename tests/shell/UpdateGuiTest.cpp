@@ -11,6 +11,7 @@
 
 #include "shell/update/LocalDatabase.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
@@ -36,15 +37,7 @@ protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(X11Session::Attach(&error)) << error;
-        std::filesystem::create_directories(m_dir.file("runtime"));
-        std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
-        ASSERT_TRUE(m_client.Start({std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"},
-                                   {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
-                                    {"QORVANE_DATA_PATH", m_dir.file("data")},
-                                    {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
-                                    {"XDG_RUNTIME_DIR", m_dir.file("runtime")}}));
-        ASSERT_TRUE(m_client.WaitForOutput("program init succ!", X11Session::kWaitMs))
-            << m_client.Output();
+        ASSERT_TRUE(StartClient(m_client, m_dir, m_port)) << m_client.Output();
     }
     void TearDown() override {
         X11Session::Screenshot("end");

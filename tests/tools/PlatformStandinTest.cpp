@@ -239,7 +239,8 @@ TEST_F(PlatformStandin, ProductListDescribesTheInstallerServedInRanges) {
     WriteWholeFile(installer, whole.body);
     chmod(installer.c_str(), 0755);
     ASSERT_EQ(std::system(installer.c_str()), 0);
-    EXPECT_NE(ReadWholeFile(Data("installer-ran")).find("installed 2.3.1.18"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(Data("installer-ran")).find("\"version\":\"2.3.1.18\""),
+              std::string::npos);
 }
 
 TEST_F(PlatformStandin, DigestCanBeLeftEmpty) {

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempDir.h"
+
+// Starts the built client the way the GUI tests need it: its own channel
+// port and data, registry and runtime folders under dir (so that it meets no
+// client someone else runs), software rendering, and `extra` environment on
+// top. true once it logged that it is up.
+bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
+                 const std::map<std::string, std::string>& extra = {},
+                 const std::vector<std::string>& args = {});
+
+// How long a client may take to come up on a loaded machine.
+constexpr int kClientStartMs = 20000;
