@@ -12,6 +12,7 @@
 
 #include "platform/registry/Registry.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/StandinProcess.h"
@@ -48,8 +49,6 @@ protected:
         ASSERT_TRUE(X11Session::Attach(&error)) << error;
         // The stand-in writes the proxy into the same hives the client reads.
         m_env.Set(kRegistryDirOverride, m_dir.file("registry"));
-        std::filesystem::create_directories(m_dir.file("runtime"));
-        std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
     }
     void TearDown() override {
         X11Session::Screenshot("end");
@@ -58,14 +57,11 @@ protected:
         }
     }
 
-    void StartClient(int downloaderPort) {
-        ASSERT_TRUE(
-            m_client.Start({std::string(QORVANE_BIN_DIR) + "/QorvanePlatform", "-ShowNormal"},
-                           {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
-                            {"QORVANE_DOWNLOADER_PORT", std::to_string(downloaderPort)},
-                            {"QORVANE_DATA_PATH", m_dir.file("data")},
-                            {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
-                            {"XDG_RUNTIME_DIR", m_dir.file("runtime")}}));
+    void Launch(int downloaderPort) {
+        ASSERT_TRUE(StartClient(m_client, m_dir, m_port,
+                                {{"QORVANE_DOWNLOADER_PORT", std::to_string(downloaderPort)}},
+                                {"-ShowNormal"}))
+            << m_client.Output();
         auto window = X11Session::WaitForWindow(kTitle);
         ASSERT_TRUE(window) << m_client.Output();
         m_window = window->id;
@@ -139,7 +135,7 @@ protected:
 };
 
 TEST_F(SettingsGui, AnEmptyPasswordIsRefusedAndTheProxySectionShown) {
-    StartClient(FreeLocalPort());
+    Launch(FreeLocalPort());
     OpenTab();
     FillProxy("");
     const std::string top = TitleArea();
@@ -152,7 +148,7 @@ TEST_F(SettingsGui, AnEmptyPasswordIsRefusedAndTheProxySectionShown) {
 }
 
 TEST_F(SettingsGui, WithoutTheDownloaderSavingFails) {
-    StartClient(FreeLocalPort());
+    Launch(FreeLocalPort());
     OpenTab();
     FillProxy("s3cr3t-pw");
     ASSERT_TRUE(X11Session::ClickInWindow(m_window, kOkX, kOkY));
@@ -169,7 +165,7 @@ TEST_F(SettingsGui, TheDownloaderStoresTheProxyAndThePasswordStaysOutOfTheLog) {
         downloader.Start("QorvaneService", {"-commandline", "--port", "0", "--data",
                                             m_dir.file("downloader"), "--report-channel", "none"}))
         << downloader.Failure();
-    StartClient(downloader.Port("downloader"));
+    Launch(downloader.Port("downloader"));
     OpenTab();
     FillProxy("s3cr3t-pw");
     ASSERT_TRUE(X11Session::ClickInWindow(m_window, kOkX, kOkY));
@@ -192,7 +188,7 @@ TEST_F(SettingsGui, TheDownloaderStoresTheProxyAndThePasswordStaysOutOfTheLog) {
 }
 
 TEST_F(SettingsGui, SetTrustDomainsAndGetWindowsUser) {
-    StartClient(FreeLocalPort());
+    Launch(FreeLocalPort());
     const std::string args =
         HttpFetch::Encode(R"([{"userUid":"u1","domainUrl":[{"url":"exam.school.edu"},{"x":"y"},)"
                           R"({"url":"https://10.2.3.4"}]}])");
