@@ -60,6 +60,13 @@ std::string AnsiOf(const QString& text) {
     return Utf8ToAnsi(text.toStdString());
 }
 
+void ShowState(WindowImplBaseNew* frame, const char* label, bool holds) {
+    if (auto* control = frame->FindControl<QLabel>(label)) {
+        control->setText(StringTable::Text(holds ? "STR_IESET_SUCC" : "STR_IESET_FAIL"));
+        control->setStyleSheet(holds ? kStateHolds : kStateFails);
+    }
+}
+
 }  // namespace
 
 CTabPageSet::CTabPageSet(WindowImplBaseNew* frame) : m_frame(frame) {
@@ -79,6 +86,12 @@ void CTabPageSet::Prepare() {
     if (!m_prepared) {
         m_prepared = true;
         FirstPrepare();
+    } else if (!m_engineChecked) {
+        // Reading the engine's version maps its module: not before the
+        // learner first opens the tab (the first prepare comes with the
+        // main frame, which idles in the tray).
+        m_engineChecked = true;
+        CheckEngine();
     }
     LoadProxy();
 }
@@ -276,16 +289,16 @@ void CTabPageSet::ApplyZone() {
 }
 
 void CTabPageSet::CheckZone() {
-    auto show = [this](const char* label, bool holds) {
-        if (auto* control = m_frame->FindControl<QLabel>(label)) {
-            control->setText(StringTable::Text(holds ? "STR_IESET_SUCC" : "STR_IESET_FAIL"));
-            control->setStyleSheet(holds ? kStateHolds : kStateFails);
-        }
-    };
-    show("state_ie", *BrowserHost::EngineVersion() != '\0');
-    for (const char* label : BrowserZone::kZoneLabels) {
-        show(label, BrowserZone::LabelHolds(label));
+    if (m_engineChecked) {
+        CheckEngine();
     }
+    for (const char* label : BrowserZone::kZoneLabels) {
+        ShowState(m_frame, label, BrowserZone::LabelHolds(label));
+    }
+}
+
+void CTabPageSet::CheckEngine() {
+    ShowState(m_frame, "state_ie", *BrowserHost::EngineVersion() != '\0');
 }
 
 void CTabPageSet::ToggleEmulation() {

@@ -48,6 +48,7 @@ private:
     void EnableProxyControls(bool enabled);
     void ApplyZone();
     void CheckZone();
+    void CheckEngine();
     void ToggleEmulation();
     void ToggleAdvanceDownload();
     void ShowTrustedSites();
@@ -58,4 +59,5 @@ private:
     QPointer<QScrollArea> m_body;
     QPointer<QAbstractButton> m_currentSection;
     bool m_scrollingToSection = false;
+    bool m_engineChecked = false;
 };
