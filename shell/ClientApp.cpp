@@ -12,6 +12,9 @@
 #include "courses/manager/TabPageCourseManager.h"
 #include "exam/answers/AnswerStore.h"
 #include "exam/camera/ExamCameraModule.h"
+#include "exam/paper/LoadExamPaperWnd.h"
+#include "exam/question/ExamQuestionWnd.h"
+#include "exam/session/ExamQuestionMethods.h"
 #include "exam/session/ExamSessionMethods.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
@@ -170,6 +173,8 @@ CMainFrame* CreateMainFrame(QApplication& app) {
         ShowCameraFault(static_cast<int>(code));
         return LRESULT{0};
     });
+    mainFrame->SetMessageHandler(WM_START_EXAM_QUESTION, &HandleStartExamQuestionMessage);
+    mainFrame->SetMessageHandler(WM_SHOW_PAPER_LOADING, &HandleShowPaperLoadingMessage);
     AnswerStore::Instance().InstallShutdownBlock();
     mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
     // A session manager that goes away must not take the client with it.
@@ -191,6 +196,11 @@ int RunClient(int argc, char** argv) {
         return 1;
     }
     BrowserHost::PrepareEngine();
+    // A window that gets a native window of its own (a message box, an
+    // embedded program) must not turn every sibling into a native window:
+    // pages render badly in native windows and the stacking of the exam
+    // window's controls would change.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     MessageHub::Install();
@@ -205,10 +215,13 @@ int RunClient(int argc, char** argv) {
     RegisterCommandMethods();
     RegisterExamSessionMethods(
         [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
+    RegisterExamQuestionMethods(
+        [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
     if (InitClient() != 0) {
         LOG_ERROR("program init fail!\n");
         return 1;
     }
+    CExamQuestionWnd::SetDataPath(GetClientPaths().dataPath);
     LOG_INFO("program init succ!\n");
     BrowserZone::EnsureBrowserEmulation(ClientSettings(GetClientPaths().settingsFile));
     BrowserHost::SetSitePolicy([](const QUrl& url) {
@@ -238,6 +251,9 @@ int RunClient(int argc, char** argv) {
     int status = app.exec();
     // An exam still open gives the desktop back (keyboard, keyboard map,
     // stacking) before the client goes.
+    if (CExamQuestionWnd* question = ExistingQuestionWindow()) {
+        question->CloseContainer();  // no container outlives the client
+    }
     if (CExamWnd* exam = ExistingExamWindow()) {
         exam->EndExam();
     }

@@ -95,7 +95,9 @@ bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, u
     m_exStyle = exStyle;
     m_root = root;
     QWidget* owner = (parent && parent->GetWidget()) ? parent->GetWidget() : nullptr;
-    root->setParent(owner, FlagsFor(style, exStyle) | ExtraWindowFlags());
+    // A child needs a parent to live in; without one it is a window of its own.
+    const bool child = owner && (style & WS_CHILD);
+    root->setParent(owner, child ? Qt::Widget : FlagsFor(style, exStyle) | ExtraWindowFlags());
     root->setAttribute(Qt::WA_DeleteOnClose, false);
     root->installEventFilter(this);
     connect(root, &QObject::destroyed, this, [this] {
@@ -107,8 +109,12 @@ bool WindowImplBaseNew::Create(WindowImplBaseNew* parent, const QString& name, u
     WireControls();
     // The native window exists from here on, named so that other programs
     // (and a second instance of ours) can find it.
-    root->winId();
-    SetWindowClass(root->winId(), name.toStdString(), kWindowClass);
+    // A child stays part of its parent's window: a native child would make
+    // every sibling native too, and pages render badly in native windows.
+    if (!child) {
+        root->winId();
+        SetWindowClass(root->winId(), name.toStdString(), kWindowClass);
+    }
     InitAfterCreate();
     if (style & WS_VISIBLE) {
         ShowWindow(true, true);
@@ -281,8 +287,11 @@ void WindowImplBaseNew::ReloadAllSkins() {
 }
 
 WindowImplBaseNew* WindowImplBaseNew::FromNativeHandle(unsigned long handle) {
+    // Only windows that have a native window can be meant; asking the others
+    // would give each one (and every sibling) a native window of its own.
     for (WindowImplBaseNew* window : LiveWindows()) {
-        if (window->m_root && static_cast<unsigned long>(window->m_root->winId()) == handle) {
+        if (window->m_root && handle != 0 &&
+            static_cast<unsigned long>(window->m_root->internalWinId()) == handle) {
             return window;
         }
     }

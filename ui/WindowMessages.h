@@ -38,6 +38,7 @@ constexpr LPARAM WM_RBUTTONUP = 0x0205;  // 517
 
 // Window styles a window is created with, mapped onto the toolkit's flags.
 constexpr uint32_t WS_POPUP = 0x80000000u;
+constexpr uint32_t WS_CHILD = 0x40000000u;  // inside the parent window, not a window of its own
 constexpr uint32_t WS_VISIBLE = 0x10000000u;
 constexpr uint32_t WS_EX_TOPMOST = 0x00000008u;
 constexpr uint32_t WS_EX_TOOLWINDOW = 0x00000080u;

@@ -79,3 +79,11 @@ std::string ProcessExecutableName(pid_t pid);
 // whole path, not the file name, leaves alone programs of the same name from
 // another installation (or another test run).
 int TerminateProcessesByPath(const std::vector<std::string>& paths);
+
+// Ids of the running processes whose executable file name equals name,
+// ignoring letter case (the caller itself never).
+std::vector<pid_t> ProcessesNamed(const std::string& name);
+
+// Ends a process that is not our child at once (SIGKILL); true when the
+// signal was delivered.
+bool KillProcess(pid_t pid);

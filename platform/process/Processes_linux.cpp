@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -353,4 +354,42 @@ int TerminateProcessesByPath(const std::vector<std::string>& paths) {
         }
     }
     return killed;
+}
+
+std::vector<pid_t> ProcessesNamed(const std::string& name) {
+    std::vector<pid_t> found;
+    DIR* proc = opendir("/proc");
+    if (!proc || name.empty()) {
+        if (proc) {
+            closedir(proc);
+        }
+        return found;
+    }
+    const pid_t self = getpid();
+    while (dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        long pid = strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0' || pid == self) {
+            continue;
+        }
+        const std::string file = ProcessExecutableName(static_cast<pid_t>(pid));
+        if (file.size() == name.size() && strcasecmp(file.c_str(), name.c_str()) == 0) {
+            found.push_back(static_cast<pid_t>(pid));
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
+bool KillProcess(pid_t pid) {
+    if (pid <= 0 || pid == getpid()) {
+        return false;
+    }
+    int pidfd = OpenPidfd(pid);
+    if (pidfd < 0) {
+        return kill(pid, SIGKILL) == 0;
+    }
+    bool sent = syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0) == 0;
+    close(pidfd);
+    return sent;
 }

@@ -39,7 +39,107 @@ private:
     WindowMessageHandler m_handler;
 };
 
+// The one pointer-entry watch of the process (GUI thread only).
+class EntryFilter : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t" || window == 0) {
+            return false;
+        }
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_ENTER_NOTIFY) {
+            return false;
+        }
+        auto* enter = reinterpret_cast<xcb_enter_notify_event_t*>(event);
+        if (enter->event == window && entered) {
+            entered();
+        }
+        // The other program's window gets its own copy of the event.
+        return false;
+    }
+
+    xcb_window_t window = 0;
+    std::function<void()> entered;
+};
+
+// The one new-window watch of the process (GUI thread only).
+class MapFilter : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t" || !shown) {
+            return false;
+        }
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_MAP_NOTIFY) {
+            return false;
+        }
+        auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
+        if (map->event == root) {
+            // Called later: the handler may replace this very watch.
+            std::function<void()> call = shown;
+            QMetaObject::invokeMethod(
+                qApp, [call] { call(); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+    xcb_window_t root = 0;
+    std::function<void()> shown;
+};
+
+xcb_connection_t* ToolkitConnection() {
+    if (!qGuiApp || QGuiApplication::platformName() != "xcb") {
+        return nullptr;
+    }
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
 }  // namespace
+
+void WatchPointerEntry(NativeWindow window, std::function<void()> entered) {
+    static EntryFilter* filter = nullptr;
+    xcb_connection_t* connection = ToolkitConnection();
+    if (!connection) {
+        return;
+    }
+    if (!filter) {
+        filter = new EntryFilter();  // lives as long as the application
+        QCoreApplication::instance()->installNativeEventFilter(filter);
+    }
+    filter->window = static_cast<xcb_window_t>(window);
+    filter->entered = std::move(entered);
+    if (window != 0) {
+        // Event masks are per client: ours on that window leaves the other
+        // program's own selection alone.
+        uint32_t mask = XCB_EVENT_MASK_ENTER_WINDOW;
+        xcb_change_window_attributes(connection, static_cast<xcb_window_t>(window),
+                                     XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+    }
+}
+
+void WatchNewWindows(std::function<void()> shown) {
+    static MapFilter* filter = nullptr;
+    xcb_connection_t* connection = ToolkitConnection();
+    if (!connection) {
+        return;
+    }
+    if (!filter) {
+        filter = new MapFilter();  // lives as long as the application
+        filter->root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        // Added to what the toolkit already asks of the root window.
+        xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+            connection, xcb_get_window_attributes(connection, filter->root), nullptr);
+        uint32_t mask =
+            (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        free(attributes);
+        xcb_change_window_attributes(connection, filter->root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+        QCoreApplication::instance()->installNativeEventFilter(filter);
+    }
+    filter->shown = std::move(shown);
+}
 
 void InstallWindowMessageFilter(WindowMessageHandler handler) {
     if (!qGuiApp || QGuiApplication::platformName() != "xcb") {

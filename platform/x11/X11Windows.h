@@ -36,3 +36,34 @@ bool StackAbove(NativeWindow window, NativeWindow reference);
 // Asks a window to close the way a user's close button would
 // (_NET_CLOSE_WINDOW through the window manager, else WM_DELETE_WINDOW).
 bool RequestWindowClose(NativeWindow window);
+
+// The top-level window (mapped or not) with exactly this title whose owner
+// published this process id; 0 when there is none. Windows of another
+// process with the same title are passed over.
+NativeWindow FindProcessWindow(const std::string& title, long pid);
+
+// Makes another program's window a child of one of ours at x, y (relative to
+// the parent) and shows it there. True once the window sits in the parent.
+bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y);
+
+// The window's parent on the X display (0 when unknown).
+NativeWindow WindowParent(NativeWindow window);
+
+// Gives the window the keyboard focus.
+bool FocusWindow(NativeWindow window);
+
+// Sends the window a key press or release as the X server reported it to us
+// (keycode and modifier state), for another program's window embedded in
+// one of ours while our window holds the keyboard.
+bool SendKeyEvent(NativeWindow window, bool press, uint32_t keycode, uint32_t state);
+
+// Asks the window itself to close (WM_DELETE_WINDOW), for a window that no
+// window manager looks after any more (one embedded in ours).
+bool SendDeleteWindow(NativeWindow window);
+
+// Shows or hides a window (maps or unmaps it), for another program's window
+// embedded in ours that must make room for our own controls.
+bool SetWindowMapped(NativeWindow window, bool mapped);
+
+// Moves a window to x, y within its parent.
+bool MoveWindow(NativeWindow window, int x, int y);

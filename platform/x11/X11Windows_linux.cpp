@@ -80,13 +80,13 @@ bool SetWindowClass(NativeWindow window, const std::string& instance,
     return true;
 }
 
-NativeWindow FindTopLevelWindow(const std::string& className, const std::string& title) {
-    Connection connection;
-    Display* display = connection.get();
-    if (!display) {
-        return 0;
-    }
-    XSetErrorHandler(IgnoreErrors);
+namespace {
+
+// Calls match for every top-level window and, since reparenting window
+// managers put a frame around each client, every window one level down;
+// stops at the first window match accepts.
+template <typename Match>
+NativeWindow FindTopLevel(Display* display, Match match) {
     Window root = DefaultRootWindow(display);
     Window rootReturn = 0, parent = 0;
     Window* children = nullptr;
@@ -95,8 +95,6 @@ NativeWindow FindTopLevelWindow(const std::string& className, const std::string&
         return 0;
     }
     NativeWindow found = 0;
-    // Reparenting window managers put a frame around each client: look one
-    // level down as well.
     for (unsigned int i = 0; i < count && !found; ++i) {
         std::vector<Window> candidates{children[i]};
         Window r = 0, p = 0;
@@ -107,7 +105,7 @@ NativeWindow FindTopLevelWindow(const std::string& className, const std::string&
             XFree(inner);
         }
         for (Window w : candidates) {
-            if (ClassMatches(display, w, className) && X11WindowTitle(display, w) == title) {
+            if (match(w)) {
                 found = w;
                 break;
             }
@@ -119,13 +117,7 @@ NativeWindow FindTopLevelWindow(const std::string& className, const std::string&
     return found;
 }
 
-long WindowProcessId(NativeWindow window) {
-    Connection connection;
-    Display* display = connection.get();
-    if (!display || window == 0) {
-        return 0;
-    }
-    XSetErrorHandler(IgnoreErrors);
+long ProcessIdOf(Display* display, Window window) {
     Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
     Atom type = None;
     int format = 0;
@@ -141,6 +133,113 @@ long WindowProcessId(NativeWindow window) {
         XFree(data);
     }
     return pid;
+}
+
+Window ParentOf(Display* display, Window window) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count)) {
+        return 0;
+    }
+    if (children) {
+        XFree(children);
+    }
+    return parent;
+}
+
+}  // namespace
+
+NativeWindow FindTopLevelWindow(const std::string& className, const std::string& title) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    return FindTopLevel(display, [&](Window w) {
+        return ClassMatches(display, w, className) && X11WindowTitle(display, w) == title;
+    });
+}
+
+NativeWindow FindProcessWindow(const std::string& title, long pid) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || pid <= 0) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    return FindTopLevel(display, [&](Window w) {
+        return X11WindowTitle(display, w) == title && ProcessIdOf(display, w) == pid;
+    });
+}
+
+bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0 || parent == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    // The window manager lets go of a client reparented away from its frame.
+    XReparentWindow(display, window, parent, x, y);
+    XMapRaised(display, window);
+    XSync(display, False);
+    return ParentOf(display, window) == parent;
+}
+
+NativeWindow WindowParent(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    return ParentOf(display, window);
+}
+
+bool FocusWindow(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+    return true;
+}
+
+bool SendKeyEvent(NativeWindow window, bool press, uint32_t keycode, uint32_t state) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XEvent event{};
+    event.xkey.type = press ? KeyPress : KeyRelease;
+    event.xkey.display = display;
+    event.xkey.window = window;
+    event.xkey.root = DefaultRootWindow(display);
+    event.xkey.subwindow = None;
+    event.xkey.time = CurrentTime;
+    event.xkey.same_screen = True;
+    event.xkey.keycode = keycode;
+    event.xkey.state = state;
+    Status sent = XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, &event);
+    XSync(display, False);
+    return sent != 0;
+}
+
+long WindowProcessId(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    return ProcessIdOf(display, window);
 }
 
 bool SendWindowMessage(NativeWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -159,6 +258,25 @@ bool SendWindowMessage(NativeWindow window, uint32_t message, uintptr_t wParam, 
     event.xclient.data.l[1] = static_cast<long>(wParam);
     event.xclient.data.l[2] = static_cast<long>(lParam);
     Status sent = XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
+    return sent != 0;
+}
+
+bool SendDeleteWindow(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XEvent del{};
+    del.xclient.type = ClientMessage;
+    del.xclient.window = window;
+    del.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    del.xclient.format = 32;
+    del.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    del.xclient.data.l[1] = CurrentTime;
+    Status sent = XSendEvent(display, window, False, NoEventMask, &del);
     XSync(display, False);
     return sent != 0;
 }
@@ -247,4 +365,32 @@ std::string X11WindowTitle(Display* display, Window window) {
         XFree(name);
     }
     return title;
+}
+
+bool SetWindowMapped(NativeWindow window, bool mapped) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    if (mapped) {
+        XMapRaised(display, window);
+    } else {
+        XUnmapWindow(display, window);
+    }
+    XSync(display, False);
+    return true;
+}
+
+bool MoveWindow(NativeWindow window, int x, int y) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XMoveWindow(display, window, x, y);
+    XSync(display, False);
+    return true;
 }

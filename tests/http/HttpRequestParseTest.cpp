@@ -29,13 +29,26 @@ TEST(HttpRequestParse, FragmentAndPostQuery) {
     EXPECT_EQ(get.paramText, "a=1");
     EXPECT_EQ(get.version, "HTTP/1.0");
 
+    // A POST takes its parameters from the body and, for every name the body
+    // does not give, from the query; the body wins in any letter case.
     CHttpRequest post;
-    ASSERT_EQ(post.Parse("POST /p?q=1 HTTP/1.1\r\nContent-Length: 3\r\n\r\nk=v"), 0);
+    ASSERT_EQ(post.Parse("POST /p?q=1&K=query HTTP/1.1\r\nContent-Length: 3\r\n\r\nk=v"), 0);
     EXPECT_EQ(post.path, "/p");
     EXPECT_EQ(post.body, "k=v");
-    EXPECT_EQ(post.params.size(), 1u);
+    EXPECT_EQ(post.params.size(), 2u);
     EXPECT_EQ(Param(post, "k"), "v");
-    EXPECT_EQ(Param(post, "q"), "");
+    EXPECT_EQ(Param(post, "q"), "1");
+
+    // A raw JSON body (an exam's answers) with the method in the query.
+    CHttpRequest answers;
+    const std::string json = R"([{"userUid":"u","path":"/a"}])";
+    ASSERT_EQ(answers.Parse("POST /EXAMREQUEST.KIVO?MethodName=SubmitExamAnswers&CallbackFunc=cb "
+                            "HTTP/1.1\r\nContent-Type: text/plain\r\nContent-Length: " +
+                            std::to_string(json.size()) + "\r\n\r\n" + json),
+              0);
+    EXPECT_EQ(Param(answers, "MethodName"), "SubmitExamAnswers");
+    EXPECT_EQ(Param(answers, "CallbackFunc"), "cb");
+    EXPECT_EQ(answers.body, json);
 }
 
 TEST(HttpRequestParse, HeaderBlockRules) {

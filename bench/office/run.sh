@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# StartExamQuestion -> the stand-in container's window embedded in the exam
+# window, in a private X session: one exam, then [runs] questions opened and
+# closed again; median and max.
+#   bench/office/run.sh [runs]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+bin=${QORVANE_BUILD_DIR:-$top/build}/bin
+runs=${1:-10}
+readonly kPollSeconds=0.01
+readonly kEmbedWaitPolls=1000
+readonly kCloseX=$((1280 - 220 + 48))
+readonly kButtonY=24
+
+work=$(mktemp -d)
+mkdir -m 700 "$work/runtime"
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    "$top/scripts/xsession.sh" stop "$work/x" >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$top/scripts/xsession.sh" start "$work/x" >/dev/null
+export DISPLAY=$(cat "$work/x/display")
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+channel_port=$(free_port)
+web_port=$(free_port)
+downloader_port=$(free_port)
+channel="http://127.0.0.1:$channel_port"
+web="http://127.0.0.1:$web_port"
+"$bin/PlatformStandin" --web "$web_port" --update 0 --box 0 --data "$work/platform" \
+    --channel "$channel" >/dev/null 2>&1 &
+pids+=($!)
+"$bin/QorvaneService" --port "$downloader_port" --data "$work/downloader" \
+    --report-channel none >/dev/null 2>&1 &
+pids+=($!)
+XDG_RUNTIME_DIR=$work/runtime QORVANE_REGISTRY_DIR=$work/registry HOME=$work \
+    QORVANE_CHANNEL_PORT=$channel_port QORVANE_DOWNLOADER_PORT=$downloader_port \
+    QORVANE_DATA_PATH=$work/data QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu \
+    "$bin/QorvanePlatform" >"$work/client.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+    curl -s -o /dev/null "$channel/" && curl -s -o /dev/null "$web/" && break
+    sleep 0.1
+done
+
+exam() { curl -s "$channel/EXAMREQUEST.KIVO?MethodName=$1&CallbackFunc=cb${2:-}"; }
+json() { python3 -c 'import json,sys,urllib.parse; print(urllib.parse.quote(json.dumps([json.loads(sys.argv[1])])))' "$1"; }
+enc() { python3 -c 'import sys,urllib.parse; print(urllib.parse.quote(sys.argv[1], safe=""))' "$1"; }
+
+exam StartExam "&RequestArgs=$(json "{\"userUid\":\"u1\",\"examUid\":\"e1\",\"domainUrl\":\"$web/exam.html?channel=$channel\",\"isTop\":\"true\"}")" >/dev/null
+sleep 3
+exam_window=$(xdotool search --name "Qorvane 在线考试" | head -1)
+
+embedded() { xwininfo -children -id "$exam_window" | grep -c QVOfficeContainer || true; }
+
+times=()
+for run in $(seq "$runs"); do
+    answer="$web/fileservice/download?file=answers/u1_e1_q$run.docx&InputStream=1"
+    args=$(json "{\"userUid\":\"u1\",\"domainUrl\":\"$(enc "$answer")\",\"examUid\":\"e1\",\"examGradeUid\":\"g1\",\"examQuestionUid\":\"q$run\",\"examQuestionType\":\"docx\",\"examQuestionContent\":\"$(enc "$web/question.html?q=q$run")\",\"isTop\":\"true\"}")
+    start=$(date +%s%N)
+    exam StartExamQuestion "&RequestArgs=$args" >/dev/null
+    for _ in $(seq $kEmbedWaitPolls); do
+        [[ $(embedded) -gt 0 ]] && break
+        sleep $kPollSeconds
+    done
+    end=$(date +%s%N)
+    times+=($(( (end - start) / 1000000 )))
+    # Past the click guard, close the question (no save) and wait for the container to go.
+    sleep 3.2
+    xdotool mousemove $kCloseX $kButtonY click 1
+    for _ in $(seq $kEmbedWaitPolls); do
+        [[ $(embedded) -eq 0 ]] && break
+        sleep $kPollSeconds
+    done
+    sleep 0.5
+done
+
+sorted=($(printf '%s\n' "${times[@]}" | sort -n))
+echo "StartExamQuestion -> container embedded over $runs runs: median ${sorted[$(( runs / 2 ))]} ms, max ${sorted[$(( runs - 1 ))]} ms (all: ${times[*]})"
