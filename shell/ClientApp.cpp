@@ -29,12 +29,16 @@
 #include "shell/ClientConfig.h"
 #include "shell/CommandMethods.h"
 #include "shell/MainFrame.h"
+#include "shell/TabPageSet.h"
 #include "shell/TabPageSystemInfo.h"
+#include "shell/config/BrowserZone.h"
+#include "shell/config/ClientSettings.h"
 #include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
 #include "ui/browser/BrowserHost.h"
+#include "ui/browser/PageEngine.h"
 
 namespace {
 
@@ -151,6 +155,7 @@ void AddCourseManagerPage(CMainFrame* mainFrame) {
         }
     };
     mainFrame->SetCourseManagerHooks(std::move(hooks));
+    mainFrame->SetTabPage(CMainFrame::kTabProxySet, new CTabPageSet(mainFrame));
     mainFrame->SetTabPage(CMainFrame::kTabSystemInfo, new CTabPageSystemInfo(mainFrame));
 }
 
@@ -218,6 +223,16 @@ int RunClient(int argc, char** argv) {
     }
     CExamQuestionWnd::SetDataPath(GetClientPaths().dataPath);
     LOG_INFO("program init succ!\n");
+    BrowserZone::EnsureBrowserEmulation(ClientSettings(GetClientPaths().settingsFile));
+    BrowserHost::SetSitePolicy([](const QUrl& url) {
+        const BrowserZone::SiteSettings site =
+            BrowserZone::ForSite(url.scheme().toStdString(), url.host().toStdString());
+        SitePolicy policy;
+        policy.javascript = site.javascript;
+        policy.openWindows = site.popups;
+        policy.insecureContent = site.insecureContent;
+        return policy;
+    });
     InstallExamCamera(GetClientPaths().dataPath);
     RouteNativeMessages();
     std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);

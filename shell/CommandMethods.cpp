@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "channel/ArgumentRecords.h"
 #include "channel/ChannelAnswers.h"
 #include "channel/ClientWork.h"
 #include "channel/Dispatch.h"
@@ -9,8 +10,10 @@
 #include "exam/window/ExamWnd.h"
 #include "foundation/Encoding.h"
 #include "foundation/UrlUtil.h"
+#include "platform/sysinfo/SystemQueries.h"
 #include "shell/AutoUpdateWnd.h"
 #include "shell/MainFrame.h"
+#include "shell/TabPageSet.h"
 #include "shell/update/UpdateChecker.h"
 #include "ui/MessageHub.h"
 #include "ui/WindowMessages.h"
@@ -19,6 +22,7 @@ namespace {
 
 constexpr const char* kSavedParam = "param";
 constexpr const char* kUpdateServerParam = "webAddr";
+constexpr int kAdministratorLevel = 2;  // AccountPrivilegeLevel
 
 // The exam page's save result: posted to the exam window, which hands "Y"
 // (param 1) or "N" to the page; no exam window, no effect. The answer has an
@@ -79,10 +83,37 @@ int ExitProcess(CHttpResponse& response, CHttpRequest& request, CClientWork* wor
     return 0;
 }
 
+// Each listed site joins the trusted zone, on this pool thread; one that
+// cannot be registered does not change the answer.
+int SetTrustDomains(CHttpResponse& response, CHttpRequest& request, CClientWork*) {
+    const std::string callback = ReadCallbackName(request);
+    TrustDomainArgs args;
+    if (args.Parse(ReadRequestArgs(request)) != kArgsOk) {
+        response.SetBody(FailureAnswer(kMsgJsonError, callback));
+        return -1;
+    }
+    for (const std::string& url : args.urls) {
+        CTabPageSet::AddTrustedSite(url);
+    }
+    response.SetBody(SuccessAnswer(callback));
+    return 0;
+}
+
+// The login name for a standard user; an administrator (root, or a member of
+// sudo, wheel or admin) gets an empty body. Plain text, no JSONP.
+int GetWindowsUser(CHttpResponse& response, CHttpRequest&, CClientWork*) {
+    const std::string user = CurrentUserName();
+    response.SetBody(AccountPrivilegeLevel(user) == kAdministratorLevel ? std::string()
+                                                                        : Utf8ToAnsi(user));
+    return 0;
+}
+
 }  // namespace
 
 void RegisterCommandMethods() {
     SetChannelHandler("ExitProcess", &ExitProcess);
     SetChannelHandler("FileCache", &FileCache);
     SetChannelHandler("CheckUpdate", &CheckUpdate);
+    SetChannelHandler("SetTrustDomains", &SetTrustDomains);
+    SetChannelHandler("GetWindowsUser", &GetWindowsUser);
 }

@@ -308,5 +308,7 @@ void CMainFrame::OnTimer(int id) {
             m_courseHooks.refreshLessonList) {
             m_courseHooks.refreshLessonList();
         }
+    } else if (id == kAdvanceDownloadTimer && m_pages[kTabProxySet]) {
+        m_pages[kTabProxySet]->OnTimer(id);
     }
 }

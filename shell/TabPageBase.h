@@ -13,6 +13,8 @@ public:
     virtual int OnClick(const QString& name) { return 0; }
     virtual int OnScroll(const QString& name) { return 0; }
     virtual int OnSelectionChanged(const QString& name) { return 0; }
+    // Timers the main frame runs for the page.
+    virtual void OnTimer(int id) {}
 
     bool Prepared() const { return m_prepared; }
 

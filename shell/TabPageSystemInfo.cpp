@@ -13,7 +13,6 @@
 #include "foundation/TextUtil.h"
 #include "foundation/UrlUtil.h"
 #include "http/HttpGetClient.h"
-#include "http/Socket.h"
 #include "platform/devices/CaptureDevices.h"
 #include "platform/paths/DataPaths.h"
 #include "platform/paths/ProgramDirectory.h"
@@ -27,7 +26,6 @@
 
 namespace {
 
-constexpr const char* kLoopback = "127.0.0.1";
 constexpr const char* kModifyDataPathRequest = "/MODI_DATA_PATH.KIVO";
 
 QString Ansi(const std::string& text) {
@@ -35,14 +33,7 @@ QString Ansi(const std::string& text) {
 }
 
 bool DownloaderRunning() {
-    SOCKET socket = CreateTcpSocket();
-    if (socket == kInvalidSocket) {
-        return false;
-    }
-    const bool connected = ConnectTcp(socket, kLoopback, DownloaderPort(),
-                                      CTabPageSystemInfo::kDownloaderProbeMs) == 0;
-    CloseSocket(socket);
-    return connected;
+    return DownloaderAccepts(CTabPageSystemInfo::kDownloaderProbeMs);
 }
 
 std::string NormalizedLower(std::string path) {

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "http/Socket.h"
+
 int DownloaderPort() {
     static constexpr long kHighestPort = 65535;
     const char* text = std::getenv(kDownloaderPortEnvironment);
@@ -12,4 +14,14 @@ int DownloaderPort() {
     long port = std::strtol(text, &end, 10);
     return (*end == '\0' && port > 0 && port <= kHighestPort) ? static_cast<int>(port)
                                                               : kDownloaderPort;
+}
+
+bool DownloaderAccepts(int timeoutMs) {
+    SOCKET socket = CreateTcpSocket();
+    if (socket == kInvalidSocket) {
+        return false;
+    }
+    const bool connected = ConnectTcp(socket, kDownloaderHost, DownloaderPort(), timeoutMs) == 0;
+    CloseSocket(socket);
+    return connected;
 }

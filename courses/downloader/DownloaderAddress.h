@@ -7,3 +7,6 @@ constexpr int kDownloaderPort = 32889;
 constexpr const char* kDownloaderPortEnvironment = "QORVANE_DOWNLOADER_PORT";
 
 int DownloaderPort();
+
+// A TCP connection accepted within the time counts as the downloader running.
+bool DownloaderAccepts(int timeoutMs);

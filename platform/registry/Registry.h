@@ -30,6 +30,7 @@ public:
     int WriteDword(const std::string& subKey, const std::string& name, uint32_t number);
     int CreateKey(const std::string& subKey);
     int EnumSubKeys(const std::string& subKey, std::vector<std::string>& names) const;
+    int EnumValues(const std::string& subKey, std::vector<std::string>& names) const;
     int DeleteKey(const std::string& subKey);
     int DeleteValue(const std::string& subKey, const std::string& name);
     bool KeyExists(const std::string& subKey) const;

@@ -174,6 +174,17 @@ bool RegistryHive::HasKey(const std::string& path) const {
     return m_keys.count(Lower(NormalizePath(path))) != 0;
 }
 
+std::vector<std::string> RegistryHive::ValueNames(const std::string& path) const {
+    std::vector<std::string> names;
+    auto it = m_keys.find(Lower(NormalizePath(path)));
+    if (it != m_keys.end()) {
+        for (const auto& [lower, value] : it->second.values) {
+            names.push_back(value.name);
+        }
+    }
+    return names;
+}
+
 void RegistryHive::CreateKey(const std::string& path) {
     std::string normal = NormalizePath(path);
     size_t pos = 0;

@@ -40,6 +40,8 @@ public:
     bool DeleteValue(const std::string& path, const std::string& name);
     // Names of the direct sub-keys, in order.
     std::vector<std::string> SubKeys(const std::string& path) const;
+    // Names of the key's values, in order; empty for a missing key.
+    std::vector<std::string> ValueNames(const std::string& path) const;
 
     // "a\\b\\" and "/a/b" both become "a\b": one separator, no empty parts.
     static std::string NormalizePath(const std::string& path);

@@ -232,6 +232,16 @@ int Registry::EnumSubKeys(const std::string& subKey, std::vector<std::string>& n
     return 0;
 }
 
+int Registry::EnumValues(const std::string& subKey, std::vector<std::string>& names) const {
+    names.clear();
+    RegistryHive hive;
+    if (ReadHive(m_path, hive) != 0 || !hive.HasKey(subKey)) {
+        return -1;
+    }
+    names = hive.ValueNames(subKey);
+    return 0;
+}
+
 int Registry::DeleteKey(const std::string& subKey) {
     return ModifyHive(m_path, [&](RegistryHive& hive) { return hive.DeleteKey(subKey); });
 }

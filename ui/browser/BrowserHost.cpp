@@ -38,6 +38,11 @@ void AddEngineFlag(const char* flag) {
     qputenv(kEngineFlagsVariable, flags);
 }
 
+std::function<SitePolicy(const QUrl&)>& SitePolicyHolder() {
+    static std::function<SitePolicy(const QUrl&)> policy;
+    return policy;
+}
+
 }  // namespace
 
 namespace BrowserHost {
@@ -74,6 +79,14 @@ const char* EngineVersion() {
     auto entry =
         reinterpret_cast<PageEngineVersionEntry>(EngineModule().resolve(kPageEngineVersionEntry));
     return entry ? entry() : "";
+}
+
+void SetSitePolicy(std::function<SitePolicy(const QUrl&)> policy) {
+    SitePolicyHolder() = std::move(policy);
+}
+
+const std::function<SitePolicy(const QUrl&)>& CurrentSitePolicy() {
+    return SitePolicyHolder();
 }
 
 }  // namespace BrowserHost

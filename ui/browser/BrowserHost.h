@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
+
 class IPageEngine;
+class QUrl;
+struct SitePolicy;
 
 // The embedded web engine of the client, loaded only when the first page is
 // shown: a client that idles in the tray runs no browser processes and holds
@@ -22,5 +26,10 @@ bool Started();
 // The engine's (Chromium's) version, read from its module without starting
 // it; empty when the module is missing.
 const char* EngineVersion();
+
+// The settings each page's site gets (GUI thread; set once at start-up).
+// Without one every page runs with the engine's defaults.
+void SetSitePolicy(std::function<SitePolicy(const QUrl&)> policy);
+const std::function<SitePolicy(const QUrl&)>& CurrentSitePolicy();
 
 }  // namespace BrowserHost

@@ -44,12 +44,22 @@ public:
     virtual void RunScript(const QString& script, std::function<void(const QVariant&)> done) = 0;
 };
 
+// What the engine allows the document of one site. Pages of trusted sites
+// get the trusted zone's stored settings; every other page the defaults.
+struct SitePolicy {
+    bool javascript = true;
+    bool openWindows = true;  // pop-ups (each becomes a tab of ours)
+    bool insecureContent = false;
+};
+
 struct PageOptions {
     // Offered to the page's scripts as window.external when set.
     QObject* external = nullptr;
     QString externalName;
     // Run before any script of the page (after the channel's client script).
     QString externalScript;
+    // Asked before each main-frame navigation is committed.
+    std::function<SitePolicy(const QUrl&)> sitePolicy;
 };
 
 class IPageEngine {

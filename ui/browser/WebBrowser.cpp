@@ -51,6 +51,7 @@ bool CWebBrowserUI::EnsureView() {
         options.externalName = QString::fromLatin1(kExternalObjectName);
         options.externalScript = IExternalInterface::BootstrapScript();
     }
+    options.sitePolicy = BrowserHost::CurrentSitePolicy();
     m_view = engine->CreateView(this, this, options);
     m_viewWidget = m_view->Widget();
     layout()->addWidget(m_viewWidget);

@@ -31,18 +31,29 @@ constexpr const char* kExternalScriptName = "qorvane-external";
 
 class CEnginePage : public QWebEnginePage {
 public:
-    CEnginePage(QWebEngineProfile* profile, QObject* parent, IPageViewEvents* events)
-        : QWebEnginePage(profile, parent), m_events(events) {}
+    CEnginePage(QWebEngineProfile* profile, QObject* parent, IPageViewEvents* events,
+                std::function<SitePolicy(const QUrl&)> sitePolicy)
+        : QWebEnginePage(profile, parent), m_events(events), m_sitePolicy(std::move(sitePolicy)) {}
     void Detach() { m_events = nullptr; }
     IPageViewEvents* Events() const { return m_events; }
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
-        return !m_events || m_events->AcceptNavigation(url, isMainFrame);
+        const bool accepted = !m_events || m_events->AcceptNavigation(url, isMainFrame);
+        if (accepted && isMainFrame && m_sitePolicy) {
+            const SitePolicy policy = m_sitePolicy(url);
+            settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, policy.javascript);
+            settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows,
+                                     policy.openWindows);
+            settings()->setAttribute(QWebEngineSettings::AllowRunningInsecureContent,
+                                     policy.insecureContent);
+        }
+        return accepted;
     }
 
 private:
     IPageViewEvents* m_events;
+    std::function<SitePolicy(const QUrl&)> m_sitePolicy;
 };
 
 class CEngineView : public QWebEngineView, public IPageView {
@@ -51,7 +62,7 @@ public:
                 const PageOptions& options)
         : QWebEngineView(parent) {
         setContextMenuPolicy(Qt::NoContextMenu);
-        m_page = new CEnginePage(profile, this, events);
+        m_page = new CEnginePage(profile, this, events, options.sitePolicy);
         m_page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
         if (options.external) {
             auto* channel = new QWebChannel(m_page);
