@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "courses/learning/CourseMethods.h"
 #include "courses/manager/TabPageCourseManager.h"
 #include "exam/answers/AnswerStore.h"
 #include "exam/camera/ExamCameraModule.h"
@@ -175,6 +176,9 @@ CMainFrame* CreateMainFrame(QApplication& app) {
     });
     mainFrame->SetMessageHandler(WM_START_EXAM_QUESTION, &HandleStartExamQuestionMessage);
     mainFrame->SetMessageHandler(WM_SHOW_PAPER_LOADING, &HandleShowPaperLoadingMessage);
+    mainFrame->SetMessageHandler(WM_START_LEARNING, [](WPARAM, LPARAM args) -> LRESULT {
+        return HandleStartLearningMessage(static_cast<long>(args));
+    });
     AnswerStore::Instance().InstallShutdownBlock();
     mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
     // A session manager that goes away must not take the client with it.
@@ -213,6 +217,7 @@ int RunClient(int argc, char** argv) {
     }
 
     RegisterCommandMethods();
+    RegisterCourseMethods([] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
     RegisterExamSessionMethods(
         [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
     RegisterExamQuestionMethods(
