@@ -13,20 +13,7 @@ runs=${1:-10}
 readonly kPollSeconds=0.02
 readonly kPageWaitPolls=1500
 
-work=$(mktemp -d)
-mkdir -m 700 "$work/runtime"
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    "$top/scripts/xsession.sh" stop "$work/x" >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-"$top/scripts/xsession.sh" start "$work/x" >/dev/null
-export DISPLAY=$(cat "$work/x/display")
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+source "$top/bench/session.sh"
 channel_port=$(free_port)
 web_port=$(free_port)
 channel="http://127.0.0.1:$channel_port"

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "platform/x11/X11Title_linux.h"
@@ -36,6 +37,29 @@ private:
 // X errors for a window that vanished meanwhile are expected; never abort.
 int IgnoreErrors(Display*, XErrorEvent*) {
     return 0;
+}
+
+// One 32-bit client message about window, sent to target (the window itself,
+// or the root for requests to the window manager).
+bool SendClientMessage(Display* display, Window target, Window window, const char* type,
+                       std::initializer_list<long> data, long eventMask = NoEventMask) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, type, False);
+    event.xclient.format = 32;
+    int i = 0;
+    for (long value : data) {
+        event.xclient.data.l[i++] = value;
+    }
+    return XSendEvent(display, target, False, eventMask, &event) != 0;
+}
+
+// The window's own close request (WM_DELETE_WINDOW).
+bool SendDeleteMessage(Display* display, Window window) {
+    return SendClientMessage(
+        display, window, window, "WM_PROTOCOLS",
+        {static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False)), CurrentTime});
 }
 
 bool ClassMatches(Display* display, Window window, const std::string& className) {
@@ -249,17 +273,11 @@ bool SendWindowMessage(NativeWindow window, uint32_t message, uintptr_t wParam, 
         return false;
     }
     XSetErrorHandler(IgnoreErrors);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, kWindowMessageAtom, False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(message);
-    event.xclient.data.l[1] = static_cast<long>(wParam);
-    event.xclient.data.l[2] = static_cast<long>(lParam);
-    Status sent = XSendEvent(display, window, False, NoEventMask, &event);
+    const bool sent = SendClientMessage(
+        display, window, window, kWindowMessageAtom,
+        {static_cast<long>(message), static_cast<long>(wParam), static_cast<long>(lParam)});
     XSync(display, False);
-    return sent != 0;
+    return sent;
 }
 
 bool SendDeleteWindow(NativeWindow window) {
@@ -269,16 +287,9 @@ bool SendDeleteWindow(NativeWindow window) {
         return false;
     }
     XSetErrorHandler(IgnoreErrors);
-    XEvent del{};
-    del.xclient.type = ClientMessage;
-    del.xclient.window = window;
-    del.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    del.xclient.format = 32;
-    del.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    del.xclient.data.l[1] = CurrentTime;
-    Status sent = XSendEvent(display, window, False, NoEventMask, &del);
+    const bool sent = SendDeleteMessage(display, window);
     XSync(display, False);
-    return sent != 0;
+    return sent;
 }
 
 bool StackAbove(NativeWindow window, NativeWindow reference) {
@@ -321,27 +332,15 @@ bool RequestWindowClose(NativeWindow window) {
         return false;
     }
     XSetErrorHandler(IgnoreErrors);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = CurrentTime;
-    event.xclient.data.l[1] = 2;  // source: a pager or similar tool
-    Status sent = XSendEvent(display, DefaultRootWindow(display), False,
-                             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    // Source 2: a pager or similar tool.
+    bool sent =
+        SendClientMessage(display, DefaultRootWindow(display), window, "_NET_CLOSE_WINDOW",
+                          {CurrentTime, 2}, SubstructureRedirectMask | SubstructureNotifyMask);
     if (!sent) {
-        XEvent del{};
-        del.xclient.type = ClientMessage;
-        del.xclient.window = window;
-        del.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        del.xclient.format = 32;
-        del.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        del.xclient.data.l[1] = CurrentTime;
-        sent = XSendEvent(display, window, False, NoEventMask, &del);
+        sent = SendDeleteMessage(display, window);
     }
     XSync(display, False);
-    return sent != 0;
+    return sent;
 }
 
 std::string X11WindowTitle(Display* display, Window window) {

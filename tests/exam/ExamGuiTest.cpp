@@ -21,6 +21,7 @@
 
 #include "platform/x11/X11Windows.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
@@ -72,18 +73,7 @@ protected:
             << m_platform.Failure();
         m_web = m_platform.Url("web");
         m_journal = std::make_unique<JournalWatch>(m_dir.file("platform/journal.jsonl"));
-        std::filesystem::create_directories(m_dir.file("home"));
-        std::filesystem::create_directories(m_dir.file("runtime"));
-        std::filesystem::permissions(m_dir.file("runtime"), std::filesystem::perms::owner_all);
-        ASSERT_TRUE(m_client.Start({std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"},
-                                   {{"QORVANE_CHANNEL_PORT", std::to_string(m_port)},
-                                    {"QORVANE_DATA_PATH", m_dir.file("data")},
-                                    {"QORVANE_REGISTRY_DIR", m_dir.file("registry")},
-                                    {"XDG_RUNTIME_DIR", m_dir.file("runtime")},
-                                    {"HOME", m_dir.file("home")},
-                                    {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}}));
-        ASSERT_TRUE(m_client.WaitForOutput("program init succ!", X11Session::kWaitMs))
-            << m_client.Output();
+        ASSERT_TRUE(StartClient(m_client, m_dir, m_port)) << m_client.Output();
     }
     void TearDown() override {
         Exam("StopExam");
