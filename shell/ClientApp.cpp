@@ -11,6 +11,7 @@
 
 #include "courses/learning/CourseMethods.h"
 #include "courses/manager/TabPageCourseManager.h"
+#include "courses/view/CourseViewWnd.h"
 #include "exam/answers/AnswerStore.h"
 #include "exam/camera/ExamCameraModule.h"
 #include "exam/paper/LoadExamPaperWnd.h"
@@ -176,6 +177,7 @@ CMainFrame* CreateMainFrame(QApplication& app) {
     });
     mainFrame->SetMessageHandler(WM_START_EXAM_QUESTION, &HandleStartExamQuestionMessage);
     mainFrame->SetMessageHandler(WM_SHOW_PAPER_LOADING, &HandleShowPaperLoadingMessage);
+    mainFrame->SetMessageHandler(WM_START_VIEW_COURSE, &HandleStartViewCourseMessage);
     mainFrame->SetMessageHandler(WM_START_LEARNING, [](WPARAM, LPARAM args) -> LRESULT {
         return HandleStartLearningMessage(static_cast<long>(args));
     });
@@ -227,6 +229,7 @@ int RunClient(int argc, char** argv) {
         return 1;
     }
     CExamQuestionWnd::SetDataPath(GetClientPaths().dataPath);
+    CCourseViewWnd::SetDataPath(GetClientPaths().dataPath);
     LOG_INFO("program init succ!\n");
     BrowserZone::EnsureBrowserEmulation(ClientSettings(GetClientPaths().settingsFile));
     BrowserHost::SetSitePolicy([](const QUrl& url) {
@@ -258,6 +261,9 @@ int RunClient(int argc, char** argv) {
     // stacking) before the client goes.
     if (CExamQuestionWnd* question = ExistingQuestionWindow()) {
         question->CloseContainer();  // no container outlives the client
+    }
+    if (CCourseViewWnd* view = ExistingCourseViewWindow()) {
+        view->CloseCourse(false);
     }
     if (CExamWnd* exam = ExistingExamWindow()) {
         exam->EndExam();

@@ -4,8 +4,8 @@
 
 class WindowImplBaseNew;
 
-// Installs the course family's methods on "/COURSEMANAGERREQUEST.KIVO" that
-// have their windows in place: "StartLearning" and "StopLearning".
+// Installs the course family's methods on "/COURSEMANAGERREQUEST.KIVO":
+// "StartViewCourse", "CheckViewCourse", "StartLearning" and "StopLearning".
 void RegisterCourseMethods(std::function<WindowImplBaseNew*()> mainFrame);
 
 // The main frame's answer to WM_START_LEARNING (lParam: the LearningArgs):

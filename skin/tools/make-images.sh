@@ -101,6 +101,28 @@ statuses() {
         -resize ${size}x${size} "$out/btn_status_over.png"
 }
 
+# The loading animation: eight 16-px frames side by side, a ring of dots
+# whose bright dot goes round.
+loading() {
+    local out=$1 frames=() i j
+    for i in $(seq 0 7); do
+        local draw=()
+        for j in $(seq 0 7); do
+            local x y colour
+            x=$(awk -v a="$j" 'BEGIN { printf "%d", 32 + 22 * sin(a * 3.14159265 / 4) }')
+            y=$(awk -v a="$j" 'BEGIN { printf "%d", 32 - 22 * cos(a * 3.14159265 / 4) }')
+            colour=$light
+            [[ $j == "$i" ]] && colour=$primary
+            [[ $(( (i - j + 8) % 8 )) == 1 ]] && colour=$dark
+            draw+=(-fill "$colour" -draw "circle $x,$y $x,$((y + 6))")
+        done
+        convert -size 64x64 xc:none "${draw[@]}" -resize 16x16 "$out/loading-$i.tmp.png"
+        frames+=("$out/loading-$i.tmp.png")
+    done
+    convert "${frames[@]}" +append "$out/loading.png"
+    rm -f "${frames[@]}"
+}
+
 make_skin() {
     local out=$1
     scheme "$2"
@@ -113,6 +135,7 @@ make_skin() {
     done
     icons "$out"
     statuses "$out"
+    loading "$out"
     # Smaller files and no timestamps, so a rerun changes nothing that did not change.
     for png in "$out"/*.png; do
         mogrify -strip -define png:exclude-chunks=date,time "$png"

@@ -219,6 +219,21 @@ std::vector<unsigned long> X11Session::WindowsOfPid(int pid) {
     return ids;
 }
 
+std::optional<unsigned long> X11Session::WaitForWindowOfPid(int pid, int width, int height,
+                                                            int timeoutMs) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        for (unsigned long window : WindowsOfPid(pid)) {
+            int x = 0, y = 0, w = 0, h = 0;
+            if (Geometry(window, x, y, w, h) && w == width && h == height && IsViewable(window)) {
+                return window;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    } while (std::chrono::steady_clock::now() < end);
+    return std::nullopt;
+}
+
 bool X11Session::Geometry(unsigned long window, int& x, int& y, int& width, int& height) {
     int status = -1;
     std::istringstream lines(

@@ -46,6 +46,9 @@ public:
     static bool WaitForWindowGone(const std::string& title, int timeoutMs = kWaitMs);
     // Windows of a process, managed or not (menus and popups included).
     static std::vector<unsigned long> WindowsOfPid(int pid);
+    // A shown window of the process with exactly that size (a message box).
+    static std::optional<unsigned long> WaitForWindowOfPid(int pid, int width, int height,
+                                                           int timeoutMs = kWaitMs);
 
     // Position and size of a window's client area on the screen.
     static bool Geometry(unsigned long window, int& x, int& y, int& width, int& height);
