@@ -222,4 +222,13 @@ TEST_F(SettingsGui, SetTrustDomainsAndGetWindowsUser) {
     EXPECT_EQ(Command("MethodName=GetWindowsUser"), "");
 }
 
+TEST_F(SettingsGui, GetWindowsUserNamesAStandardUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "starting the client as another user needs root";
+    }
+    // nobody is in no administrative group: its own name comes back.
+    ASSERT_TRUE(StartClientAs("nobody", m_client, m_dir, m_port)) << m_client.Output();
+    EXPECT_EQ(Command("MethodName=GetWindowsUser"), "nobody");
+}
+
 }  // namespace

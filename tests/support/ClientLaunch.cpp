@@ -1,13 +1,20 @@
 #include "tests/support/ClientLaunch.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <filesystem>
 
-bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
-                 const std::map<std::string, std::string>& extra,
-                 const std::vector<std::string>& args) {
+namespace {
+
+void MakeClientFolders(const TempDir& dir) {
     std::filesystem::create_directories(dir.file("home"));
     std::filesystem::create_directories(dir.file("runtime"));
     std::filesystem::permissions(dir.file("runtime"), std::filesystem::perms::owner_all);
+}
+
+std::map<std::string, std::string> ClientEnvironment(
+    const TempDir& dir, int channelPort, const std::map<std::string, std::string>& extra) {
     std::map<std::string, std::string> env = {{"QORVANE_CHANNEL_PORT", std::to_string(channelPort)},
                                               {"QORVANE_DATA_PATH", dir.file("data")},
                                               {"QORVANE_REGISTRY_DIR", dir.file("registry")},
@@ -17,7 +24,50 @@ bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
     for (const auto& [name, value] : extra) {
         env[name] = value;
     }
+    return env;
+}
+
+}  // namespace
+
+bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
+                 const std::map<std::string, std::string>& extra,
+                 const std::vector<std::string>& args) {
+    MakeClientFolders(dir);
     std::vector<std::string> argv{std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return client.Start(argv, env) && client.WaitForOutput("program init succ!", kClientStartMs);
+    return client.Start(argv, ClientEnvironment(dir, channelPort, extra)) &&
+           client.WaitForOutput("program init succ!", kClientStartMs);
+}
+
+bool StartClientAs(const std::string& user, ChildProcess& client, const TempDir& dir,
+                   int channelPort, const std::map<std::string, std::string>& extra) {
+    const passwd* account = getpwnam(user.c_str());
+    if (!account) {
+        return false;
+    }
+    const uid_t uid = account->pw_uid;
+    const gid_t gid = account->pw_gid;
+    MakeClientFolders(dir);
+    std::filesystem::create_directories(dir.file("data"));
+    std::filesystem::create_directories(dir.file("registry"));
+    if (chown(dir.path().c_str(), uid, gid) != 0) {
+        return false;
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        if (chown(entry.path().c_str(), uid, gid) != 0) {
+            return false;
+        }
+    }
+    std::map<std::string, std::string> env = ClientEnvironment(dir, channelPort, extra);
+    env["USER"] = user;
+    env["LOGNAME"] = user;
+    const std::vector<std::string> argv{"/usr/bin/setpriv",
+                                        "--reuid=" + std::to_string(uid),
+                                        "--regid=" + std::to_string(gid),
+                                        "--clear-groups",
+                                        "--",
+                                        std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"};
+    // Its working folder, too: the cookie store lives there.
+    return client.Start(argv, env, dir.path().string()) &&
+           client.WaitForOutput("program init succ!", kClientStartMs);
 }

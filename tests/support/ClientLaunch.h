@@ -15,5 +15,10 @@ bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
                  const std::map<std::string, std::string>& extra = {},
                  const std::vector<std::string>& args = {});
 
+// The same, run as another user (the tests must run as root): the folders
+// under dir become that user's, and setpriv drops to its ids and groups.
+bool StartClientAs(const std::string& user, ChildProcess& client, const TempDir& dir,
+                   int channelPort, const std::map<std::string, std::string>& extra = {});
+
 // How long a client may take to come up on a loaded machine.
 constexpr int kClientStartMs = 20000;
