@@ -54,8 +54,11 @@ void CLoadExamPaperWnd::InitAfterCreate() {
 }
 
 void CLoadExamPaperWnd::ShowPaperLoading() {
-    if (!IsCreated() && !Create(nullptr, kWindowName, kStyle, WS_EX_TOPMOST)) {
-        return;
+    if (!IsCreated()) {
+        m_owner = 0;
+        if (!Create(nullptr, kWindowName, kStyle, WS_EX_TOPMOST)) {
+            return;
+        }
     }
     ShowButtons({});
     CenterWindow();
@@ -81,6 +84,12 @@ void CLoadExamPaperWnd::KeepCentredOnTop() {
     }
     QRect area = screen->geometry();
     widget->move((area.width() - widget->width()) / 2, (area.height() - widget->height()) / 2);
+    // Above alone loses to the focused full-screen exam: the exam owns it.
+    CExamWnd* exam = ExistingExamWindow();
+    const NativeWindow owner = exam && exam->IsCreated() ? exam->NativeHandle() : 0;
+    if (owner != m_owner && SetWindowOwner(NativeHandle(), owner)) {
+        m_owner = owner;
+    }
     widget->raise();
     SetWindowAbove(NativeHandle(), true);
 }

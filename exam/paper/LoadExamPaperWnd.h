@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exam/paper/PaperLoadingRules.h"
+#include "platform/x11/X11Windows.h"
 #include "ui/WindowImplBaseNew.h"
 
 // The small topmost window that shows how the exam paper's download goes,
@@ -35,6 +36,7 @@ private:
     void CloseAndRestart(int channel, bool endExam);
 
     PaperLoadingRules m_rules;
+    NativeWindow m_owner = 0;  // the exam window this window belongs to
 };
 
 // The process-wide window object, created (without a window) on first use;

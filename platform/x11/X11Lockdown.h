@@ -21,6 +21,10 @@ void UngrabKeyboard();
 // the window manager (EWMH client message to the root window).
 bool SetWindowAbove(NativeWindow window, bool above);
 bool SetWindowFullscreen(NativeWindow window, bool fullscreen);
+// Makes window belong to owner (WM_TRANSIENT_FOR; owner 0 frees it). The
+// window manager keeps a window above its owner, even when the owner is a
+// focused full-screen window, which stays above every merely "above" one.
+bool SetWindowOwner(NativeWindow window, NativeWindow owner);
 
 // Closes every top-level window with exactly this title: the window manager's
 // close request, then WM_DELETE_WINDOW to the window itself. Returns how many

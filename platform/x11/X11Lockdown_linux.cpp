@@ -138,6 +138,21 @@ bool SetWindowFullscreen(NativeWindow window, bool fullscreen) {
     return SendWmState(window, fullscreen, "_NET_WM_STATE_FULLSCREEN");
 }
 
+bool SetWindowOwner(NativeWindow window, NativeWindow owner) {
+    ShortConnection connection;
+    if (!connection.display || window == 0) {
+        return false;
+    }
+    if (owner != 0) {
+        XSetTransientForHint(connection.display, window, owner);
+    } else {
+        XDeleteProperty(connection.display, window,
+                        XInternAtom(connection.display, "WM_TRANSIENT_FOR", False));
+    }
+    XSync(connection.display, False);
+    return true;
+}
+
 int CloseWindowsTitled(const std::string& title) {
     if (title.empty()) {
         return 0;

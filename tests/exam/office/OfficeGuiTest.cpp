@@ -417,10 +417,6 @@ TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
                                                                     "\",\"isTop\":\"true\"}]")),
               Ok());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
-    // Openbox frames a window mapped in the first second of a locked exam
-    // without showing its contents (the window is mapped and on top, its
-    // pixels never reach the screen); the exam settles first.
-    std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
     auto paper = X11Session::WaitForWindow(kPaperTitle);
     ASSERT_TRUE(paper);
