@@ -1,5 +1,6 @@
 #include "courses/view/CourseDocument.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -35,7 +36,10 @@ std::string CourseDocumentPath(const std::string& dataPath, const std::string& u
 
 bool DownloadCourseDocument(const std::string& url, const std::string& path,
                             std::function<bool()> cancelled) {
-    const std::string partial = path + kPartialSuffix;
+    // Each download has a partial file of its own: a request replaced while
+    // it still downloads must not remove the file the next one writes.
+    static std::atomic<unsigned> downloads{0};
+    const std::string partial = path + "." + std::to_string(++downloads) + kPartialSuffix;
     std::unique_ptr<FILE, FileCloser> file(fopen(partial.c_str(), "wb"));
     bool written = file != nullptr;
     CHttpTransfer transfer;

@@ -16,7 +16,8 @@ std::string CourseDocumentPath(const std::string& dataPath, const std::string& u
                                const std::string& courseHash, const std::string& courseType);
 
 // Downloads the document at url (a complete address) to path: the body goes
-// to path + ".part", which becomes path only once the whole body arrived
+// to a partial file beside it ("<path>.<n>.part"), which becomes path only
+// once the whole body arrived
 // with status 200, so a broken download never becomes the cached copy.
 // cancelled is asked while the transfer runs. Logs the result; true when the
 // document is in place.
