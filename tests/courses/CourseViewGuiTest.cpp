@@ -74,11 +74,13 @@ protected:
         m_web = m_platform.Url("web");
         m_journal = std::make_unique<JournalWatch>(m_dir.file("platform/journal.jsonl"));
     }
-    void StartViewClient(const std::string& containerOptions = "") {
+    void StartViewClient(const std::string& containerOptions = "",
+                         const std::string& programDir = "") {
         m_container.emplace(m_dir.file("container.log"));
         ASSERT_TRUE(StartClient(m_client, m_dir, m_port,
                                 {{"QVOFFICE_STANDIN", containerOptions},
-                                 {"QVOFFICE_STANDIN_JOURNAL", m_container->Path()}}))
+                                 {"QVOFFICE_STANDIN_JOURNAL", m_container->Path()}},
+                                {}, programDir))
             << m_client.Output();
     }
     void TearDown() override {
@@ -207,6 +209,21 @@ TEST_F(CourseViewGui, ACachedDocumentOfAnUnknownTypeOpensWithoutDownloadAndEndsW
     EXPECT_EQ(m_client.Wait(kWaitMs), 0) << m_client.Output();
     EXPECT_TRUE(WaitNoProcessNamed(kContainer, 0));
     EXPECT_FALSE(WaitNoProcessNamed(kOffice, 0, 1000));  // still running
+}
+
+TEST_F(CourseViewGui, WithTheCacheKeptAClosedCourseOpensAgainWithoutADownload) {
+    const std::string program = ProgramFolderWith(m_dir, "[AutoDelCache]\nAllow=0\n");
+    ASSERT_FALSE(program.empty());
+    StartViewClient("", program);
+    const Course course;
+    ASSERT_EQ(View(course), Ok());
+    ASSERT_TRUE(m_container->WaitLine("started ")) << m_client.Output();
+    ClickClose();
+    ASSERT_TRUE(X11Session::WaitForWindowGone(course.name));
+    EXPECT_TRUE(std::filesystem::exists(CachePath(course)));
+    ASSERT_EQ(View(course), Ok());
+    ASSERT_TRUE(m_container->WaitLine("started ", nullptr, kWaitMs, 2)) << m_client.Output();
+    EXPECT_EQ(Downloads(course), 1);
 }
 
 TEST_F(CourseViewGui, AFailedDownloadTellsTheLearnerAndTheWindowStays) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -31,9 +32,10 @@ std::map<std::string, std::string> ClientEnvironment(
 
 bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
                  const std::map<std::string, std::string>& extra,
-                 const std::vector<std::string>& args) {
+                 const std::vector<std::string>& args, const std::string& programDir) {
     MakeClientFolders(dir);
-    std::vector<std::string> argv{std::string(QORVANE_BIN_DIR) + "/QorvanePlatform"};
+    std::vector<std::string> argv{(programDir.empty() ? std::string(QORVANE_BIN_DIR) : programDir) +
+                                  "/QorvanePlatform"};
     argv.insert(argv.end(), args.begin(), args.end());
     return client.Start(argv, ClientEnvironment(dir, channelPort, extra)) &&
            client.WaitForOutput("program init succ!", kClientStartMs);
@@ -70,4 +72,27 @@ bool StartClientAs(const std::string& user, ChildProcess& client, const TempDir&
     // Its working folder, too: the cookie store lives there.
     return client.Start(argv, env, dir.path().string()) &&
            client.WaitForOutput("program init succ!", kClientStartMs);
+}
+
+std::string ProgramFolderWith(const TempDir& dir, const std::string& versionSetting) {
+    namespace fs = std::filesystem;
+    const fs::path folder = dir.file("program");
+    std::error_code error;
+    fs::create_directories(folder, error);
+    for (const auto& entry : fs::directory_iterator(QORVANE_BIN_DIR, error)) {
+        const fs::path name = entry.path().filename();
+        if (name == "versionSetting.ini") {
+            continue;
+        }
+        if (name == "QorvanePlatform") {
+            fs::create_hard_link(entry.path(), folder / name, error);
+        } else {
+            fs::create_symlink(entry.path(), folder / name, error);
+        }
+        if (error) {
+            return {};
+        }
+    }
+    std::ofstream(folder / "versionSetting.ini") << versionSetting;
+    return folder.string();
 }

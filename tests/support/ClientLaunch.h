@@ -11,9 +11,16 @@
 // port and data, registry and runtime folders under dir (so that it meets no
 // client someone else runs), software rendering, and `extra` environment on
 // top. true once it logged that it is up.
+// programDir runs the client of another program folder (ProgramFolderWith).
 bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
                  const std::map<std::string, std::string>& extra = {},
-                 const std::vector<std::string>& args = {});
+                 const std::vector<std::string>& args = {}, const std::string& programDir = "");
+
+// A program folder under dir whose client reads this versionSetting.ini: the
+// built program hard-linked into it (a program finds its files beside
+// itself), every other file of the build's program folder linked. "" when
+// it cannot be made.
+std::string ProgramFolderWith(const TempDir& dir, const std::string& versionSetting);
 
 // The same, run as another user (the tests must run as root): the folders
 // under dir become that user's, and setpriv drops to its ids and groups.

@@ -24,12 +24,13 @@ std::vector<std::string> ContainerJournal::Lines() const {
     return lines;
 }
 
-bool ContainerJournal::WaitLine(const std::string& prefix, std::string* found,
-                                int timeoutMs) const {
+bool ContainerJournal::WaitLine(const std::string& prefix, std::string* found, int timeoutMs,
+                                int count) const {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
+        int seen = 0;
         for (const std::string& line : Lines()) {
-            if (line.rfind(prefix, 0) == 0) {
+            if (line.rfind(prefix, 0) == 0 && ++seen == count) {
                 if (found) {
                     *found = line;
                 }

@@ -15,9 +15,10 @@ public:
     explicit ContainerJournal(std::string path);
     const std::string& Path() const { return m_path; }
     std::vector<std::string> Lines() const;
-    // Waits for a line starting with prefix; the whole line goes to found.
-    bool WaitLine(const std::string& prefix, std::string* found = nullptr,
-                  int timeoutMs = kWaitMs) const;
+    // Waits for the count-th line starting with prefix; the whole line goes
+    // to found.
+    bool WaitLine(const std::string& prefix, std::string* found = nullptr, int timeoutMs = kWaitMs,
+                  int count = 1) const;
     // The process id of the first "started PID" line (0 when none yet).
     int StartedPid() const;
 
