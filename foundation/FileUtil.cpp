@@ -73,6 +73,13 @@ bool IsDirectoryWritable(const std::string& directory) {
     return true;
 }
 
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") {
+        return false;
+    }
+    return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
 int MakeDirectoryTree(const std::string& path) {
     if (path.size() < kShortestPath) {
         return -1;

@@ -10,6 +10,10 @@
 // scratch file there and removes it again.
 bool IsDirectoryWritable(const std::string& directory);
 
+// A name a page may put into one of our file names: true when it names
+// nothing beyond itself (not empty, not "." or "..", no "/", "\" or NUL).
+bool IsPlainFileName(std::string_view name);
+
 // Creates every directory of the path in turn. Empty and "." components are
 // dropped and ".." removes the component before it; a leading separator keeps
 // the path absolute. Returns -1 for a path shorter than 2 characters or when the

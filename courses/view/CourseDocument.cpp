@@ -19,16 +19,6 @@ struct FileCloser {
 
 }  // namespace
 
-bool IsSafeCourseNamePart(const std::string& part, bool mayBeEmpty) {
-    if (part.empty()) {
-        return mayBeEmpty;
-    }
-    if (part == "." || part == "..") {
-        return false;
-    }
-    return part.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
-}
-
 std::string CourseDocumentPath(const std::string& dataPath, const std::string& userUid,
                                const std::string& courseHash, const std::string& courseType) {
     return dataPath + kCourseFolder + userUid + "/" + courseHash + "." + courseType;

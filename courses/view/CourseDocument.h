@@ -6,11 +6,6 @@
 // Course documents are downloaded once into the learner's course cache and
 // opened from there on every later request.
 
-// A part of a cached document's file name that comes from the page (learner,
-// course hash, type): true when it names nothing outside its folder (no "/",
-// "\", NUL, and not "." or ".."). The type may be empty, the others not.
-bool IsSafeCourseNamePart(const std::string& part, bool mayBeEmpty = false);
-
 // The data folder + "/UserCourse/<user>/<hash>.<type>".
 std::string CourseDocumentPath(const std::string& dataPath, const std::string& userUid,
                                const std::string& courseHash, const std::string& courseType);

@@ -64,8 +64,8 @@ LRESULT HandleStartViewCourseMessage(WPARAM, LPARAM lParam) {
         return -1;
     }
     // The three parts become a file name under the course cache.
-    if (!IsSafeCourseNamePart(request->userUid) || !IsSafeCourseNamePart(request->courseHash) ||
-        !IsSafeCourseNamePart(request->courseType, true)) {
+    if (!IsPlainFileName(request->userUid) || !IsPlainFileName(request->courseHash) ||
+        !(request->courseType.empty() || IsPlainFileName(request->courseType))) {
         LOG_ERROR("course view refused: learner, hash or type is no plain file name");
         return -1;
     }

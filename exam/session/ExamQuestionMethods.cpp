@@ -11,6 +11,7 @@
 #include "exam/session/ExamSessionMethods.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
+#include "foundation/FileUtil.h"
 #include "ui/MessageHub.h"
 
 namespace {
@@ -60,6 +61,16 @@ bool SendQuestion(CHttpResponse& response, const CHttpRequest& request, unsigned
     ExamQuestionArgs args;
     if (args.Parse(ReadRequestArgs(request)) != kArgsOk) {
         LOG_ERROR("exam json error");
+        response.SetBody(FailureAnswer(kMsgJsonError, ReadCallbackName(request)));
+        return false;
+    }
+    // Learner, grade, question and type make up the document's file name:
+    // none may lead out of the question folder (any page can reach the
+    // channel, and the document is downloaded to that name).
+    if ((!args.userUid.empty() && !IsPlainFileName(args.userUid)) ||
+        !IsPlainFileName(args.examGradeUid) || !IsPlainFileName(args.examQuestionUid) ||
+        !IsPlainFileName(args.examQuestionType)) {
+        LOG_ERROR("question refused: its names are no plain file names");
         response.SetBody(FailureAnswer(kMsgJsonError, ReadCallbackName(request)));
         return false;
     }

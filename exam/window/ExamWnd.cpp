@@ -18,6 +18,7 @@
 #include "exam/window/ExamCamera.h"
 #include "exam/window/ExamStatus.h"
 #include "foundation/ClientLog.h"
+#include "foundation/FileUtil.h"
 #include "platform/x11/X11Lockdown.h"
 #include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
@@ -145,8 +146,10 @@ bool CExamWnd::OpenExam(const ExamStartArgs& args) {
         if (!m_camera) {
             m_camera = CreateExamCamera();
         }
+        // The snapshots' file names start with it.
         std::string prefix = args.userUid + args.examGradeUid;
-        if (!m_camera->Open(kCameraMode, GetWidget(), prefix)) {
+        if ((!prefix.empty() && !IsPlainFileName(prefix)) ||
+            !m_camera->Open(kCameraMode, GetWidget(), prefix)) {
             LOG_ERROR("Open camera failed.");
             QMessageBox::critical(GetWidget(), StringTable::Text("STR_EXAM"),
                                   QString::fromUtf8(kCameraFailedText));

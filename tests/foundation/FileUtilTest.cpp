@@ -36,6 +36,16 @@ TEST(FileUtil, MakeDirectoryTreeFailsWhenTheTreeCannotExist) {
     EXPECT_EQ(MakeDirectoryTree(file), -1);
 }
 
+TEST(FileUtil, OnlyPlainNamesPassAsFileNames) {
+    EXPECT_TRUE(IsPlainFileName("u1"));
+    EXPECT_TRUE(IsPlainFileName("..x"));
+    for (const std::string& bad :
+         {std::string(), std::string("."), std::string(".."), std::string("../u2"),
+          std::string("a/b"), std::string("a\\b"), std::string("a\0b", 3)}) {
+        EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+    }
+}
+
 TEST(FileUtil, IsDirectoryWritableLeavesNothingBehind) {
     TempDir dir;
     EXPECT_TRUE(IsDirectoryWritable(dir.path().string()));

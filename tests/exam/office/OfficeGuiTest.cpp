@@ -213,6 +213,10 @@ TEST_F(OfficeGui, MethodsAnswerBeforeAnExam) {
               Failure("error json formart!"));
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=2"), "");
     EXPECT_FALSE(X11Session::FindWindow(kPaperTitle));
+    // A question whose name leads out of its folder downloads nothing there.
+    m_answerFile = "escape.docx";
+    EXPECT_EQ(Question("LookExamQuestion", "../../escaped"), Failure("error json formart!"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir.file("data/UserQuestion/escaped.docx")));
 }
 
 TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
