@@ -10,7 +10,6 @@
 #include "courses/downloader/DownloaderAddress.h"
 #include "foundation/Encoding.h"
 #include "foundation/FileUtil.h"
-#include "foundation/TextUtil.h"
 #include "foundation/UrlUtil.h"
 #include "http/HttpGetClient.h"
 #include "platform/devices/CaptureDevices.h"
@@ -36,9 +35,15 @@ bool DownloaderRunning() {
     return DownloaderAccepts(CTabPageSystemInfo::kDownloaderProbeMs);
 }
 
-std::string NormalizedLower(std::string path) {
+// Two spellings of one folder compare equal: "." and ".." resolved and the
+// separator at the end dropped. Letter case is kept, since names that differ
+// only in case are different folders here.
+std::string FolderKey(std::string path) {
     NormalizePath(path);
-    return AsciiLower(path);
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
 }
 
 // The downloader runs with the rights to change the machine's settings.
@@ -87,9 +92,7 @@ void CTabPageSystemInfo::Fill() {
                                                     proxyPass, haveAuth, proxyAuth));
 
     m_frame->SetControlText("LabelDownloader",
-                            DownloaderRunning()
-                                ? StringTable::Text("STR_DOWNLOADER_RUN").arg(DownloaderPort())
-                                : StringTable::Text("STR_DOWNLOADER_NOTRUN"));
+                            SystemInfoTexts::DownloaderText(DownloaderRunning(), DownloaderPort()));
 
     std::string installPath;
     if (RegReadString(kProductRegistryKey, kInstallPathValue, installPath) != 0) {
@@ -158,7 +161,7 @@ void CTabPageSystemInfo::MoveDataFolder() {
     }
     std::string current;
     RegReadString(kProductRegistryKey, kDataPathValue, current);
-    if (NormalizedLower(current) == NormalizedLower(path)) {
+    if (FolderKey(current) == FolderKey(path)) {
         return;
     }
     if (RegWriteString(RegistryRoot::LocalMachine, kProductRegistryKey, kDataPathValue, path) !=
@@ -167,7 +170,7 @@ void CTabPageSystemInfo::MoveDataFolder() {
     }
     std::string stored;
     RegReadString(kProductRegistryKey, kDataPathValue, stored);
-    const bool moved = NormalizedLower(stored) == NormalizedLower(path);
+    const bool moved = FolderKey(stored) == FolderKey(path);
     ShowMessageBox(m_frame, StringTable::Text(moved ? "STR_MODIFY_SUCC" : "STR_MODIFY_FAIL"),
                    MessageBoxKind::kWarning, 0);
     if (moved) {

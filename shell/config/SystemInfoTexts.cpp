@@ -76,4 +76,17 @@ QString ProxyAuthText(int loadResult, const ProxySettings& proxy, bool haveUser,
            QString::fromUtf8("  密码：") + QString(password.size(), QChar('*'));
 }
 
+QString DownloaderText(bool running, int port) {
+    if (!running) {
+        return StringTable::Text("STR_DOWNLOADER_NOTRUN");
+    }
+    // Only the number is put in: the table is data, not a format to trust.
+    QString text = StringTable::Text("STR_DOWNLOADER_RUN");
+    const qsizetype at = text.indexOf(QLatin1String("%d"));
+    if (at >= 0) {
+        text.replace(at, 2, QString::number(port));
+    }
+    return text;
+}
+
 }  // namespace SystemInfoTexts

@@ -20,4 +20,8 @@ QString ProxyAuthText(int loadResult, const ProxySettings& proxy, bool haveUser,
                       const std::string& user, bool havePass, const std::string& pass,
                       bool haveAuth, const std::string& auth);
 
+// The downloader line: not running, or running on its port (the running
+// text is a printf-style format with one "%d").
+QString DownloaderText(bool running, int port);
+
 }  // namespace SystemInfoTexts
