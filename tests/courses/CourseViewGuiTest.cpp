@@ -7,6 +7,9 @@
 
 #include <json/json.h>
 
+#include <signal.h>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +76,7 @@ protected:
             << m_platform.Failure();
         m_web = m_platform.Url("web");
         m_journal = std::make_unique<JournalWatch>(m_dir.file("platform/journal.jsonl"));
+        m_officeBefore = PidsOfProgram(kOffice);
     }
     void StartViewClient(const std::string& containerOptions = "",
                          const std::string& programDir = "") {
@@ -88,8 +92,13 @@ protected:
         if (m_client.Running()) {
             EXPECT_EQ(m_client.Stop(), 0) << m_client.Output();
         }
-        // Office processes a course left on purpose.
-        RunCommand("pkill -x " + kOffice);
+        // Office processes a course left on purpose (only this test's).
+        for (int pid : PidsOfProgram(kOffice)) {
+            if (std::find(m_officeBefore.begin(), m_officeBefore.end(), pid) ==
+                m_officeBefore.end()) {
+                kill(pid, SIGKILL);
+            }
+        }
     }
 
     std::string Channel(const std::string& path, const std::string& method,
@@ -154,6 +163,7 @@ protected:
     std::unique_ptr<JournalWatch> m_journal;
     std::optional<ContainerJournal> m_container;
     ChildProcess m_client;
+    std::vector<int> m_officeBefore;
 };
 
 TEST_F(CourseViewGui, DocumentOpensInsideTheWindowAndClosingEndsWhatTheCourseStarted) {

@@ -68,19 +68,28 @@ std::vector<std::string> CommandLineOf(int pid) {
     return argv;
 }
 
+std::vector<int> PidsOfProgram(const std::string& name) {
+    std::vector<int> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::error_code error;
+        auto exe = std::filesystem::read_symlink(entry.path() / "exe", error);
+        if (!error && exe.filename() == name) {
+            found.push_back(std::stoi(pid));
+        }
+    }
+    return found;
+}
+
 bool WaitNoProcessNamed(const std::string& name, int except, int timeoutMs) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
         bool found = false;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-            const std::string pid = entry.path().filename();
-            if (pid.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoi(pid) == except) {
-                continue;
-            }
-            std::error_code error;
-            auto exe = std::filesystem::read_symlink(entry.path() / "exe", error);
-            found = found || (!error && exe.filename() == name);
+        for (int pid : PidsOfProgram(name)) {
+            found = found || pid != except;
         }
         if (!found) {
             return true;

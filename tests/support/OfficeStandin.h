@@ -28,6 +28,8 @@ private:
 
 // A process's arguments, read from /proc.
 std::vector<std::string> CommandLineOf(int pid);
+// The processes of that executable name.
+std::vector<int> PidsOfProgram(const std::string& name);
 // True once no process of that executable name but `except` runs.
 bool WaitNoProcessNamed(const std::string& name, int except,
                         int timeoutMs = ContainerJournal::kWaitMs);
