@@ -20,6 +20,7 @@
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
+#include "tests/support/JsonpAnswers.h"
 #include "tests/support/OfficeStandin.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
@@ -42,18 +43,8 @@ constexpr int kBoxButtonY = 100;
 const std::string kContainer = "QVOfficeContainer2003";
 const std::string kOffice = "soffice.bin";
 
-std::string Ok() {
-    return "cb([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-           "\"version\":\"2.3.1.17\"}])";
-}
-std::string Failure(const std::string& message) {
-    return "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"" + message +
-           "\",\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
-}
 std::string ViewStatus(const std::string& status) {
-    return "cb({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{"
-           "\"learningStatus\":\"" +
-           status + "\"}],\"version\":\"2.3.1.17\"})";
+    return JsonpStatus("learningStatus", status);
 }
 
 struct Course {
@@ -172,7 +163,7 @@ TEST_F(CourseViewGui, DocumentOpensInsideTheWindowAndClosingEndsWhatTheCourseSta
     StartViewClient("spawn-office");
     EXPECT_EQ(Status(), ViewStatus("0"));
     const Course course;
-    ASSERT_EQ(View(course), Ok());
+    ASSERT_EQ(View(course), JsonpOk());
     auto window = X11Session::WaitForWindow(course.name);
     ASSERT_TRUE(window) << m_client.Output();
     int x = -1, y = -1, width = 0, height = 0;
@@ -210,12 +201,12 @@ TEST_F(CourseViewGui, ACachedDocumentOfAnUnknownTypeOpensWithoutDownloadAndEndsW
     course.type = "DOCX";  // not a Word document: its Office process is not the course's
     std::filesystem::create_directories(m_dir.file("data/UserCourse/u1"));
     std::ofstream(CachePath(course)) << "cached";
-    ASSERT_EQ(View(course), Ok());
+    ASSERT_EQ(View(course), JsonpOk());
     ASSERT_TRUE(m_container->WaitLine("started ")) << m_client.Output();
     EXPECT_EQ(Downloads(course), 0);
 
     // The client ends with the course open: its container goes with it.
-    EXPECT_EQ(Channel("/COMMANDREQUEST.KIVO", "ExitProcess"), Ok());
+    EXPECT_EQ(Channel("/COMMANDREQUEST.KIVO", "ExitProcess"), JsonpOk());
     EXPECT_EQ(m_client.Wait(kWaitMs), 0) << m_client.Output();
     EXPECT_TRUE(WaitNoProcessNamed(kContainer, 0));
     EXPECT_FALSE(WaitNoProcessNamed(kOffice, 0, 1000));  // still running
@@ -226,12 +217,12 @@ TEST_F(CourseViewGui, WithTheCacheKeptAClosedCourseOpensAgainWithoutADownload) {
     ASSERT_FALSE(program.empty());
     StartViewClient("", program);
     const Course course;
-    ASSERT_EQ(View(course), Ok());
+    ASSERT_EQ(View(course), JsonpOk());
     ASSERT_TRUE(m_container->WaitLine("started ")) << m_client.Output();
     ClickClose();
     ASSERT_TRUE(X11Session::WaitForWindowGone(course.name));
     EXPECT_TRUE(std::filesystem::exists(CachePath(course)));
-    ASSERT_EQ(View(course), Ok());
+    ASSERT_EQ(View(course), JsonpOk());
     ASSERT_TRUE(m_container->WaitLine("started ", nullptr, kWaitMs, 2)) << m_client.Output();
     EXPECT_EQ(Downloads(course), 1);
 }
@@ -240,7 +231,7 @@ TEST_F(CourseViewGui, AFailedDownloadTellsTheLearnerAndTheWindowStays) {
     StartViewClient();
     Course course;
     course.document = "missing.docx";
-    ASSERT_EQ(View(course), Ok());
+    ASSERT_EQ(View(course), JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow(course.name)) << m_client.Output();
     EXPECT_TRUE(m_client.WaitForOutput(
         "download file [" + CourseUrl(course) + "] from [] failed errdesc [0:404]", kWaitMs));
@@ -262,7 +253,7 @@ TEST_F(CourseViewGui, ACloseDuringASlowDownloadWaitsOutTheGuardAndEndsTheDownloa
     ASSERT_EQ(fault.status, 200) << fault.body;
     const auto asked = std::chrono::steady_clock::now();
     // Answered before the download: the page does not wait for the document.
-    ASSERT_EQ(View(course), Ok());
+    ASSERT_EQ(View(course), JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow(course.name)) << m_client.Output();
     ClickClose();
     if (std::chrono::steady_clock::now() - asked < std::chrono::seconds(2)) {
@@ -290,7 +281,7 @@ TEST_F(CourseViewGui, TheIdlePromptKeepsTheCourseOnYesAndClosesItWithoutAnAnswer
     Course course;
     course.preventHangup = true;
     course.interval = 2;
-    ASSERT_EQ(View(course), Ok());
+    ASSERT_EQ(View(course), JsonpOk());
     ASSERT_TRUE(m_container->WaitLine("started ")) << m_client.Output();
     auto box = WaitBox();
     ASSERT_TRUE(box);
@@ -308,12 +299,12 @@ TEST_F(CourseViewGui, RequestsThatCannotNameACachedFileAreRefused) {
     EXPECT_EQ(Channel("/COURSEMANAGERREQUEST.KIVO", "StartViewCourse",
                       "[{\"userUid\":\"u1\",\"domainUrl\":\"x\",\"courseUrl\":\"" + m_web +
                           "/course/blank.docx\"}]"),
-              Failure("error json formart!"));
+              JsonpFailure("error json formart!"));
     EXPECT_TRUE(m_client.WaitForOutput("exam json error", kWaitMs));
     Course outside;
     outside.userUid = "../u2";
-    EXPECT_EQ(View(outside), Failure("start course view fail"));
-    EXPECT_EQ(Channel("/EXAMREQUEST.KIVO", "StartViewCourse"), Failure("unknown request"));
+    EXPECT_EQ(View(outside), JsonpFailure("start course view fail"));
+    EXPECT_EQ(Channel("/EXAMREQUEST.KIVO", "StartViewCourse"), JsonpFailure("unknown request"));
     EXPECT_EQ(Status(), ViewStatus("0"));
     EXPECT_FALSE(std::filesystem::exists(m_dir.file("data/UserCourse")));
 }

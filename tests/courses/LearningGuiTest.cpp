@@ -10,6 +10,7 @@
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
+#include "tests/support/JsonpAnswers.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
@@ -20,9 +21,6 @@ const std::string kTitle = "Qorvane 在线学习";
 constexpr int kPageWaitMs = 30000;
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 1024;
-const std::string kOk =
-    "cb([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"version\":\"2.3.1.17\"}]"
-    ")";
 
 class LearningGui : public testing::Test {
 protected:
@@ -87,7 +85,7 @@ protected:
 };
 
 TEST_F(LearningGui, OneFullScreenWindowShowsTheLatestPage) {
-    ASSERT_EQ(StartLearning("first"), kOk);
+    ASSERT_EQ(StartLearning("first"), JsonpOk());
     auto window = X11Session::WaitForWindow(kTitle);
     ASSERT_TRUE(window) << m_client.Output();
     std::vector<std::string> loaded;
@@ -99,7 +97,7 @@ TEST_F(LearningGui, OneFullScreenWindowShowsTheLatestPage) {
     EXPECT_EQ(height, kScreenHeight);
 
     // A second request: the same window, the new page.
-    ASSERT_EQ(StartLearning("second", "open"), kOk);
+    ASSERT_EQ(StartLearning("second", "open"), JsonpOk());
     ASSERT_TRUE(Reported("loaded", "second"));
     int windows = 0;
     for (const X11Window& each : X11Session::Windows()) {
@@ -108,18 +106,18 @@ TEST_F(LearningGui, OneFullScreenWindowShowsTheLatestPage) {
     EXPECT_EQ(windows, 1);  // window.open of the page made none either
     X11Session::Screenshot("second");
 
-    EXPECT_EQ(Course("StopLearning"), kOk);
+    EXPECT_EQ(Course("StopLearning"), JsonpOk());
     EXPECT_TRUE(X11Session::WaitForWindowGone(kTitle));
-    EXPECT_EQ(Course("StopLearning"), kOk);  // none open: ok, nothing changes
+    EXPECT_EQ(Course("StopLearning"), JsonpOk());  // none open: ok, nothing changes
 
     // After a close the next request builds a new window.
-    ASSERT_EQ(StartLearning("third"), kOk);
+    ASSERT_EQ(StartLearning("third"), JsonpOk());
     EXPECT_TRUE(X11Session::WaitForWindow(kTitle));
     EXPECT_TRUE(Reported("loaded", "third"));
 }
 
 TEST_F(LearningGui, APageThatClosesItsBrowserClosesTheWindow) {
-    ASSERT_EQ(StartLearning("closing", "close"), kOk);
+    ASSERT_EQ(StartLearning("closing", "close"), JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow(kTitle)) << m_client.Output();
     ASSERT_TRUE(Reported("loaded", "closing"));
     EXPECT_TRUE(X11Session::WaitForWindowGone(kTitle));

@@ -17,6 +17,7 @@
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
+#include "tests/support/JsonpAnswers.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
@@ -37,11 +38,6 @@ constexpr int kPictureRetryMs = 300;
 constexpr int kStopAnswerMs = 5000;
 const std::string kStripOpacity = "= 2139062143";  // 127/255 of 0xffffffff
 const std::string kIpcPrefix = "qvcamtest" + std::to_string(getpid());
-
-std::string Ok() {
-    return "cb([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-           "\"version\":\"2.3.1.17\"}])";
-}
 
 class CameraGui : public testing::Test {
 protected:
@@ -181,7 +177,7 @@ protected:
 };
 
 TEST_F(CameraGui, SupervisedExamShowsThePreviewAndUploadsNumberedSnapshots) {
-    EXPECT_EQ(StartCameraExam("cam"), Ok());
+    EXPECT_EQ(StartCameraExam("cam"), JsonpOk());
     EXPECT_TRUE(m_client.WaitForOutput(
         "Match camera width and height succ.  Request(640x480), camera(640x480)",
         X11Session::kWaitMs));
@@ -223,7 +219,7 @@ TEST_F(CameraGui, SupervisedExamShowsThePreviewAndUploadsNumberedSnapshots) {
     }
     EXPECT_GE(decoded, 3);
 
-    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_EQ(Exam("StopExam"), JsonpOk());
     EXPECT_EQ(Preview(), 0u);
     EXPECT_TRUE(CaptureFolderEmpty());
 }
@@ -233,11 +229,11 @@ TEST_F(CameraGui, StopExamEndsAnUploadTheServerNeverAnswers) {
         m_web + "/_standin/faults",
         "{\"path\":\"" + kSnapshotPath + "\",\"delayMs\":120000,\"times\":1}", "application/json");
     ASSERT_EQ(fault.status, 200) << fault.body;
-    EXPECT_EQ(StartCameraExam("hang"), Ok());
+    EXPECT_EQ(StartCameraExam("hang"), JsonpOk());
     ASSERT_TRUE(WaitSnapshots(1));
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_EQ(Exam("StopExam"), JsonpOk());
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     EXPECT_LT(took.count(), kStopAnswerMs);
@@ -254,7 +250,7 @@ TEST_F(CameraGui, TheStartButtonClosesTheCameraAndSignalsTheStartEvent) {
     auto seen = std::async(std::launch::async, [&started] {
         return started.Wait(std::chrono::milliseconds(X11Session::kWaitMs));
     });
-    EXPECT_EQ(StartCameraExam("start"), Ok());
+    EXPECT_EQ(StartCameraExam("start"), JsonpOk());
     int x = 0, y = -1;
     ASSERT_TRUE(WaitPreviewAt(0, x, y));
     // The whole preview shows for four seconds; a slow machine may see it
@@ -274,12 +270,12 @@ TEST_F(CameraGui, TheStartButtonClosesTheCameraAndSignalsTheStartEvent) {
     EXPECT_EQ(Preview(), 0u);
     EXPECT_NE(Exam("CheckExamStatus").find("\"examStatus\":\"1\""), std::string::npos);
     // The exam window has forgotten it: the end of the exam is quiet.
-    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_EQ(Exam("StopExam"), JsonpOk());
     NamedEvent::Remove("Qorvane_StartCamera");
 }
 
 TEST_F(CameraGui, AFaultReportedByAnotherProgramShowsOneTipUntilRecovered) {
-    EXPECT_EQ(StartCameraExam("tip", "0"), Ok());
+    EXPECT_EQ(StartCameraExam("tip", "0"), JsonpOk());
     X11Window tip;
     ASSERT_EQ(SendFault("5"), 0);
     ASSERT_TRUE(WaitTipEndingWith("错误码：5", tip));

@@ -24,6 +24,7 @@
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
+#include "tests/support/JsonpAnswers.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
@@ -45,19 +46,8 @@ constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 1024;
 constexpr uint32_t kClientSaveAnswer = 3032;
 
-std::string Ok(const std::string& callback = "cb") {
-    return callback +
-           "([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-           "\"version\":\"2.3.1.17\"}])";
-}
-std::string Failure(const std::string& message) {
-    return "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"" + message +
-           "\",\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
-}
 std::string Status(int status) {
-    return "cb({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{"
-           "\"examStatus\":\"" +
-           std::to_string(status) + "\"}],\"version\":\"2.3.1.17\"})";
+    return JsonpStatus("examStatus", std::to_string(status));
 }
 
 class ExamGui : public testing::Test {
@@ -243,7 +233,7 @@ protected:
         return true;
     }
     bool TitleAreaShown(const std::string& shotName) {
-        auto window = X11Session::FindWindow(kExamTitle);
+        auto window = X11Session::WaitForWindow(kExamTitle);
         std::string shot = window ? X11Session::Screenshot(shotName, window->id) : "";
         std::string pixel =
             X11Session::Run({"convert", shot, "-format", "%[pixel:p{1270,12}]", "info:"});
@@ -275,9 +265,10 @@ TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
     ASSERT_NE(Probe({"clipboard-get"}).find("primary <secret answer>"), std::string::npos);
     ASSERT_NE(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
 
-    EXPECT_EQ(StartExamOn("/probe.html?tag=locked", true, ",\"isClipboardClear\":\"1\""), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=locked", true, ",\"isClipboardClear\":\"1\""),
+              JsonpOk());
     ASSERT_TRUE(WaitEvent("loaded", {"locked", "true"})) << "window.external before page scripts";
-    auto window = X11Session::FindWindow(kExamTitle);
+    auto window = X11Session::WaitForWindow(kExamTitle);
     ASSERT_TRUE(window.has_value());
     std::string state;
     EXPECT_TRUE(WaitFullScreen(window->id, state)) << state;
@@ -289,7 +280,7 @@ TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
     EXPECT_EQ(height, kScreenHeight);
     EXPECT_TRUE(WaitFullScreen(window->id, state, "_NET_WM_STATE_ABOVE")) << state;
     EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
-    EXPECT_EQ(Exam("ClearExamStatus"), Failure("exam status is in the exam"));
+    EXPECT_EQ(Exam("ClearExamStatus"), JsonpFailure("exam status is in the exam"));
 
     // Nothing left to paste, neither with Ctrl+V nor with the middle button.
     std::string pasted = Probe({"clipboard-get"});
@@ -307,21 +298,21 @@ TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
     EXPECT_EQ(X11Session::ActiveWindowTitle(), kExamTitle);
     X11Session::Screenshot("locked");
 
-    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_EQ(Exam("StopExam"), JsonpOk());
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
     EXPECT_NE(Probe({"grab"}).find("grab 0"), std::string::npos);
     EXPECT_NE(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
     EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
-    EXPECT_EQ(Exam("ClearExamStatus"), Ok());
+    EXPECT_EQ(Exam("ClearExamStatus"), JsonpOk());
     EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
     // A second stop without a window changes nothing.
-    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_EQ(Exam("StopExam"), JsonpOk());
     EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
     clipboardOwner.Stop();
 }
 
 TEST_F(ExamGui, StoppingTheClientDuringALockedExamGivesTheDesktopBack) {
-    EXPECT_EQ(StartExamOn("/probe.html?tag=quit", true), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=quit", true), JsonpOk());
     ASSERT_TRUE(WaitEvent("loaded", {"quit"}));
     ASSERT_EQ(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
     EXPECT_EQ(m_client.Stop(), 0) << m_client.Output();
@@ -330,9 +321,9 @@ TEST_F(ExamGui, StoppingTheClientDuringALockedExamGivesTheDesktopBack) {
 }
 
 TEST_F(ExamGui, UnlockedExamIsFullScreenButLeavesTheKeyboardAlone) {
-    EXPECT_EQ(StartExamOn("/probe.html?tag=free", false), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=free", false), JsonpOk());
     ASSERT_TRUE(WaitEvent("loaded", {"free"}));
-    auto window = X11Session::FindWindow(kExamTitle);
+    auto window = X11Session::WaitForWindow(kExamTitle);
     ASSERT_TRUE(window.has_value());
     std::string state;
     EXPECT_TRUE(WaitFullScreen(window->id, state)) << state;
@@ -347,7 +338,7 @@ TEST_F(ExamGui, TheTaskMonitorWindowIsClosedWhileTheExamIsLocked) {
     ChildProcess before;
     ASSERT_TRUE(before.Start({QORVANE_FIXTURE_WINDOW, kMonitorTitle}));
     ASSERT_TRUE(X11Session::WaitForWindow(kMonitorTitle).has_value());
-    EXPECT_EQ(StartExamOn("/probe.html?tag=monitor", true), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=monitor", true), JsonpOk());
     EXPECT_TRUE(X11Session::WaitForWindowGone(kMonitorTitle));
     EXPECT_EQ(before.Wait(X11Session::kWaitMs), 0);
 
@@ -359,12 +350,12 @@ TEST_F(ExamGui, TheTaskMonitorWindowIsClosedWhileTheExamIsLocked) {
 }
 
 TEST_F(ExamGui, PagesOpenInTabsAndClosingTheLastTabEndsTheExam) {
-    EXPECT_EQ(StartExamOn("/probe.html?tag=tabs&do=blank", false), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=tabs&do=blank", false), JsonpOk());
     ASSERT_TRUE(WaitEvent("action", {"tabs", "blank", "ok"}));
     ASSERT_TRUE(WaitRequest("/question.html"));
     EXPECT_EQ(WindowsTitled(kExamTitle).size(), 1u) << "a tab, never a window";
 
-    EXPECT_EQ(StartExamOn("/probe.html?tag=popup&do=open", false), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=popup&do=open", false), JsonpOk());
     ASSERT_TRUE(WaitEvent("action", {"popup", "open", "ok"}));
     ASSERT_TRUE(m_journal->WaitFor(
         [](const Json::Value& entry) {
@@ -379,17 +370,18 @@ TEST_F(ExamGui, PagesOpenInTabsAndClosingTheLastTabEndsTheExam) {
 
     // Unknown external methods answer quietly; the window stays.
     EXPECT_EQ(StartExam("[{\"domainUrl\":\"" + m_web + "/probe.html?tag=unknown&do=unknown\"}]"),
-              Ok());
+              JsonpOk());
     ASSERT_TRUE(WaitEvent("action", {"unknown", "unknown", "ok"}));
-    EXPECT_EQ(Exam("StopExam"), Ok());
+    EXPECT_EQ(Exam("StopExam"), JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
 
     // A fresh exam has two tabs. With the blank tab in front, the page closes
     // it; the page is then the only tab and the title area goes, until the
     // page asks for it; closing the last tab ends the exam.
-    EXPECT_EQ(StartExam("[{\"domainUrl\":\"" + m_web + "/probe.html?tag=cycle&do=cycle\"}]"), Ok());
+    EXPECT_EQ(StartExam("[{\"domainUrl\":\"" + m_web + "/probe.html?tag=cycle&do=cycle\"}]"),
+              JsonpOk());
     ASSERT_TRUE(WaitEvent("loaded", {"cycle"}));
-    auto window = X11Session::FindWindow(kExamTitle);
+    auto window = X11Session::WaitForWindow(kExamTitle);
     ASSERT_TRUE(window.has_value());
     std::string state;
     ASSERT_TRUE(WaitFullScreen(window->id, state)) << state;
@@ -405,7 +397,7 @@ TEST_F(ExamGui, PagesOpenInTabsAndClosingTheLastTabEndsTheExam) {
 }
 
 TEST_F(ExamGui, DownloadsAndContextMenusAreRefused) {
-    EXPECT_EQ(StartExamOn("/probe.html?tag=dl&do=download", true), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=dl&do=download", true), JsonpOk());
     ASSERT_TRUE(WaitEvent("action", {"dl", "download", "ok"}));
     ASSERT_TRUE(WaitRequest("/download/notes.txt"));
     EXPECT_TRUE(m_client.WaitForOutput("download refused", X11Session::kWaitMs));
@@ -420,7 +412,7 @@ TEST_F(ExamGui, DownloadsAndContextMenusAreRefused) {
 }
 
 TEST_F(ExamGui, CameraFaultsPauseTheExamOnlyWhenTheyLast) {
-    EXPECT_EQ(StartExamOn("/probe.html?tag=cam", true), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=cam", true), JsonpOk());
     ASSERT_TRUE(WaitEvent("loaded", {"cam"}));
 
     // 5 then 6 while the notice counts down: recovered, no pause.
@@ -448,9 +440,9 @@ TEST_F(ExamGui, CameraFaultsPauseTheExamOnlyWhenTheyLast) {
 }
 
 TEST_F(ExamGui, SaveResultsReachThePageAsYesOrNo) {
-    EXPECT_EQ(StartExamOn("/probe.html?tag=save", false), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=save", false), JsonpOk());
     ASSERT_TRUE(WaitEvent("loaded", {"save"}));
-    auto window = X11Session::FindWindow(kExamTitle);
+    auto window = X11Session::WaitForWindow(kExamTitle);
     ASSERT_TRUE(window.has_value());
     // Through the channel, as the page's own FileCache call; no param is 0.
     // Each call must bring one more call of the page's function.
@@ -479,11 +471,11 @@ TEST_F(ExamGui, SaveResultsReachThePageAsYesOrNo) {
 }
 
 TEST_F(ExamGui, RequestsThatCannotOpenAnExamAreAnswered) {
-    EXPECT_EQ(StartExam("{broken"), Failure("error json formart!"));
-    EXPECT_EQ(Exam("StartExam"), Failure("error json formart!"));
+    EXPECT_EQ(StartExam("{broken"), JsonpFailure("error json formart!"));
+    EXPECT_EQ(Exam("StartExam"), JsonpFailure("error json formart!"));
     EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
 
-    EXPECT_EQ(StartExam("[{}]"), Ok());
+    EXPECT_EQ(StartExam("[{}]"), JsonpOk());
     EXPECT_TRUE(X11Session::WaitForWindow(kExamTitle).has_value());
     EXPECT_EQ(Exam("CheckExamStatus"), Status(1));
 
@@ -498,14 +490,14 @@ TEST_F(ExamGui, RequestsThatCannotOpenAnExamAreAnswered) {
     ASSERT_EQ(WindowsTitled(kExamTitle).size(), 2u) << "the exam window and the refusal";
     X11Session::Screenshot("camera-refused");
     Type({"Return"});
-    EXPECT_EQ(refused.get(), Failure("start exam fail"));
+    EXPECT_EQ(refused.get(), JsonpFailure("start exam fail"));
     EXPECT_TRUE(m_client.WaitForOutput("Open camera failed.", X11Session::kWaitMs));
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
     EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
 }
 
 TEST_F(ExamGui, AKilledRendererLeavesTheExamUsable) {
-    EXPECT_EQ(StartExamOn("/probe.html?tag=crash", true), Ok());
+    EXPECT_EQ(StartExamOn("/probe.html?tag=crash", true), JsonpOk());
     ASSERT_TRUE(WaitEvent("loaded", {"crash"}));
     std::vector<int> renderers = RendererPids();
     ASSERT_FALSE(renderers.empty());

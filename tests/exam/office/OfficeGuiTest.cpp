@@ -20,6 +20,7 @@
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
+#include "tests/support/JsonpAnswers.h"
 #include "tests/support/OfficeStandin.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
@@ -39,15 +40,6 @@ constexpr int kButtonY = 24;
 // OK of the message box (CMyMsgBox.xml).
 constexpr int kBoxOkX = 170;
 constexpr int kBoxOkY = 100;
-
-std::string Ok() {
-    return "cb([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-           "\"version\":\"2.3.1.17\"}])";
-}
-std::string Failure(const std::string& message) {
-    return "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"" + message +
-           "\",\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
-}
 
 class OfficeGui : public testing::Test {
 protected:
@@ -205,17 +197,17 @@ protected:
 
 TEST_F(OfficeGui, MethodsAnswerBeforeAnExam) {
     StartOfficeClient();
-    EXPECT_EQ(Question("StartExamQuestion", "q1"), Failure("please start exam first!"));
+    EXPECT_EQ(Question("StartExamQuestion", "q1"), JsonpFailure("please start exam first!"));
     EXPECT_TRUE(m_client.WaitForOutput("first exam windows not exist", kWaitMs));
     // The answers belong in the body; in RequestArgs they are no answers.
     EXPECT_EQ(Exam("SubmitExamAnswers",
                    "&RequestArgs=" + HttpFetch::Encode(R"([{"userUid":"u1","examUid":"e1"}])")),
-              Failure("error json formart!"));
+              JsonpFailure("error json formart!"));
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=2"), "");
     EXPECT_FALSE(X11Session::FindWindow(kPaperTitle));
     // A question whose name leads out of its folder downloads nothing there.
     m_answerFile = "escape.docx";
-    EXPECT_EQ(Question("LookExamQuestion", "../../escaped"), Failure("error json formart!"));
+    EXPECT_EQ(Question("LookExamQuestion", "../../escaped"), JsonpFailure("error json formart!"));
     EXPECT_FALSE(std::filesystem::exists(m_dir.file("data/UserQuestion/escaped.docx")));
 }
 
@@ -230,9 +222,9 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
                                  m_dir.file("other.docx"), "0", "0", "300", "200", "0"},
                                 {}));
     ASSERT_TRUE(X11Session::WaitForWindow("Qorvane"));
-    ASSERT_EQ(StartExam(true), Ok());
+    ASSERT_EQ(StartExam(true), JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
-    ASSERT_EQ(Question("StartExamQuestion", "q1"), Ok());
+    ASSERT_EQ(Question("StartExamQuestion", "q1"), JsonpOk());
 
     std::string started;
     ASSERT_TRUE(WaitContainerLine("started ", &started)) << m_client.Output();
@@ -313,11 +305,11 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
 
 TEST_F(OfficeGui, FailedSaveKeepsTheEarlierVersionAndAStuckContainerIsEnded) {
     StartOfficeClient("never-save,refuse-close");
-    ASSERT_EQ(StartExam(false), Ok());
+    ASSERT_EQ(StartExam(false), JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
     std::filesystem::create_directories(m_dir.file("data/UserQuestion/u1/g1"));
     std::ofstream(DocumentPath("q2")) << "earlier";
-    ASSERT_EQ(Question("StartExamQuestion", "q2"), Ok());
+    ASSERT_EQ(Question("StartExamQuestion", "q2"), JsonpOk());
     ASSERT_TRUE(WaitContainerLine("started "));
     ASSERT_TRUE(WaitEmbedded());
 
@@ -342,7 +334,7 @@ TEST_F(OfficeGui, FailedSaveKeepsTheEarlierVersionAndAStuckContainerIsEnded) {
 TEST_F(OfficeGui, LookingAtAStoredAnswerDownloadsItFirst) {
     StartOfficeClient();
     // Before any exam: the question still opens, in a window of its own.
-    ASSERT_EQ(Question("LookExamQuestion", "q3"), Ok());
+    ASSERT_EQ(Question("LookExamQuestion", "q3"), JsonpOk());
     EXPECT_TRUE(
         m_client.WaitForOutput("download file [] from [" + AnswerUrl("q3") + "] succ", kWaitMs));
     ASSERT_TRUE(WaitContainerLine("started "));
@@ -368,15 +360,15 @@ TEST_F(OfficeGui, LookingAtAStoredAnswerDownloadsItFirst) {
         std::async(std::launch::async, [&] { return Question("LookExamQuestion", "q4"); });
     EXPECT_TRUE(m_client.WaitForOutput("failed errdesc [0:400]", kWaitMs)) << m_client.Output();
     EXPECT_TRUE(ConfirmMessageBox());  // "STR_LOADANSWER_FAIL"
-    EXPECT_EQ(answer.get(), Ok());
+    EXPECT_EQ(answer.get(), JsonpOk());
     EXPECT_FALSE(std::filesystem::exists(DocumentPath("q4")));
 }
 
 TEST_F(OfficeGui, OtherQuestionPassesThePageScoreAfterTheClickGuard) {
     StartOfficeClient();
-    ASSERT_EQ(StartExam(true), Ok());
+    ASSERT_EQ(StartExam(true), JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
-    ASSERT_EQ(Question("StartExamQuestion", "q5", "choice"), Ok());
+    ASSERT_EQ(Question("StartExamQuestion", "q5", "choice"), JsonpOk());
     std::vector<std::string> args;
     // Within 3 seconds of opening a click does nothing.
     ASSERT_TRUE(Click(kSaveX, kButtonY));
@@ -409,7 +401,7 @@ TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
     // Status 3 from the exam start, 4 from the loaded exam page: closed.
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
     ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
-    ASSERT_EQ(StartExam(false), Ok());
+    ASSERT_EQ(StartExam(false), JsonpOk());
     EXPECT_TRUE(X11Session::WaitForWindowGone(kPaperTitle, kWaitMs));
     ASSERT_TRUE(m_client.WaitForOutput("Status=4", kWaitMs));
     Exam("StopExam");
@@ -419,7 +411,7 @@ TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
         m_web + "/question.html?q=none&channel=http://127.0.0.1:" + std::to_string(m_port);
     ASSERT_EQ(Exam("StartExam", "&RequestArgs=" + HttpFetch::Encode("[{\"domainUrl\":\"" + page +
                                                                     "\",\"isTop\":\"true\"}]")),
-              Ok());
+              JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow(kExamTitle));
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
     auto paper = X11Session::WaitForWindow(kPaperTitle);
