@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Chromium.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
@@ -192,6 +193,25 @@ TEST_F(CourseViewGui, DocumentOpensInsideTheWindowAndClosingEndsWhatTheCourseSta
     EXPECT_EQ(Status(), ViewStatus("0"));
     EXPECT_EQ(Downloads(course), 1);
     ownOffice.Stop(9);
+}
+
+TEST_F(CourseViewGui, ThePortalsCourseButtonsOpenTheDocumentAndTheLearningPage) {
+    if (!HaveChromium()) {
+        GTEST_SKIP() << "chromium is not installed";
+    }
+    StartViewClient();
+    // The portal in a real browser presses both buttons on load.
+    const std::string channel = "http://127.0.0.1:" + std::to_string(m_port);
+    TempDir browser;
+    EXPECT_FALSE(LoadInChromium(browser, m_web + "/portal.html?channel=" + channel +
+                                             "&run=StartViewCourse,StartLearning")
+                     .empty());
+    auto document = X11Session::WaitForWindow("blank.docx");
+    ASSERT_TRUE(document) << m_client.Output();
+    EXPECT_TRUE(WaitEmbedded(document->id));
+    EXPECT_TRUE(
+        std::filesystem::exists(m_dir.file("data/UserCourse/demo-user/hash-blank-docx.docx")));
+    EXPECT_TRUE(X11Session::WaitForWindow("Qorvane 在线学习"));
 }
 
 TEST_F(CourseViewGui, ACachedDocumentOfAnUnknownTypeOpensWithoutDownloadAndEndsWithTheClient) {

@@ -9,32 +9,13 @@
 #include <cstdlib>
 #include <set>
 
+#include "tests/support/Chromium.h"
 #include "tests/support/Files.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {
-
-constexpr int kBrowserBudgetMs = 5000;
-constexpr int kBrowserTimeoutSec = 90;
-
-bool HaveChromium() {
-    return std::system("command -v chromium >/dev/null 2>&1") == 0;
-}
-
-// Loads the page, lets its scripts run and returns the DOM it ended with.
-std::string LoadInChromium(const TempDir& dir, const std::string& url) {
-    const std::string out = dir.file("dom.html");
-    std::string command = "timeout " + std::to_string(kBrowserTimeoutSec) +
-                          " chromium --headless --no-sandbox --disable-gpu --no-first-run"
-                          " --user-data-dir='" +
-                          dir.file("profile") + "'" +
-                          " --virtual-time-budget=" + std::to_string(kBrowserBudgetMs) +
-                          " --dump-dom '" + url + "' >'" + out + "' 2>/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    return ReadWholeFile(out);
-}
 
 Json::Value ParseJson(const std::string& text) {
     Json::Value value;
@@ -79,7 +60,8 @@ TEST_F(PortalPages, PortalReachesEveryChannelMethod) {
         "StartExam,StartExamQuestion,LookExamQuestion,SubmitExamAnswers,CheckExamStatus,"
         "ClearExamStatus,StopExam,CameraControl5,StartViewCourse,CheckViewCourse,StartLearning,"
         "StopLearning";
-    LoadInChromium(m_dir, m_web + "/portal.html?channel=" + m_web + "&run=" + run);
+    EXPECT_FALSE(
+        LoadInChromium(m_dir, m_web + "/portal.html?channel=" + m_web + "&run=" + run).empty());
 
     const std::map<std::string, std::string> paths = {{"ExitProcess", "COMMAND"},
                                                       {"SetTrustDomains", "COMMAND"},
