@@ -177,9 +177,14 @@ CMainFrame* CreateMainFrame(QApplication& app) {
     });
     mainFrame->SetMessageHandler(WM_START_EXAM_QUESTION, &HandleStartExamQuestionMessage);
     mainFrame->SetMessageHandler(WM_SHOW_PAPER_LOADING, &HandleShowPaperLoadingMessage);
-    mainFrame->SetMessageHandler(WM_START_VIEW_COURSE, &HandleStartViewCourseMessage);
+    mainFrame->SetMessageHandler(WM_START_VIEW_COURSE, [](WPARAM wParam, LPARAM args) -> LRESULT {
+        return HeldBackByLockedExam("course view") ? -1
+                                                   : HandleStartViewCourseMessage(wParam, args);
+    });
     mainFrame->SetMessageHandler(WM_START_LEARNING, [](WPARAM, LPARAM args) -> LRESULT {
-        return HandleStartLearningMessage(static_cast<long>(args));
+        return HeldBackByLockedExam("learning window")
+                   ? -1
+                   : HandleStartLearningMessage(static_cast<long>(args));
     });
     AnswerStore::Instance().InstallShutdownBlock();
     mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });

@@ -57,7 +57,8 @@ int CheckUpdate(CHttpResponse& response, CHttpRequest& request, CClientWork* wor
         work->SendAndClose(response);
     }
     MessageHub::PostCall([] {
-        if (CMainFrame* frame = CMainFrame::Instance()) {
+        CMainFrame* frame = CMainFrame::Instance();
+        if (frame && !HeldBackByLockedExam("update window")) {
             frame->HandleMessage(WM_SHOW_AUTO_UPDATE, 0, 0);
         }
     });

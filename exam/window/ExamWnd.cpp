@@ -67,6 +67,14 @@ CExamWnd* ExistingExamWindow() {
     return g_examWnd;
 }
 
+bool HeldBackByLockedExam(const char* what) {
+    if (g_examWnd && g_examWnd->IsCreated() && g_examWnd->LockedDown()) {
+        LOG_WARN("%s held back: a locked exam holds the screen", what);
+        return true;
+    }
+    return false;
+}
+
 CExamWnd* ExamWindow() {
     return MessageHub::Call([] {
         if (!g_examWnd) {

@@ -97,6 +97,10 @@ private:
 CExamWnd* ExamWindow();
 // The instance if one exists, without creating it (GUI thread).
 CExamWnd* ExistingExamWindow();
+// A locked exam holds the screen: nothing a page asks for through the
+// channel (a learning page, a document, the update window) may come above
+// it. When so, logs that `what` was held back and returns true (GUI thread).
+bool HeldBackByLockedExam(const char* what);
 
 // The record of the last opened exam; kept after the exam until the next.
 ExamStartArgs CurrentExam();

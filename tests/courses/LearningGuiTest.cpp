@@ -132,4 +132,28 @@ TEST_F(LearningGui, ArgumentsWithoutAnAddressAreRefused) {
     EXPECT_FALSE(X11Session::FindWindow(kTitle));
 }
 
+TEST_F(LearningGui, ALockedExamKeepsTheScreen) {
+    const std::string exam = "http://127.0.0.1:" + std::to_string(m_port) + "/EXAMREQUEST.KIVO?";
+    const std::string args = "[{\"domainUrl\":\"" + m_platform.Url("web") +
+                             "/probe.html?tag=exam\",\"isTop\":\"true\"}]";
+    ASSERT_EQ(HttpFetch::Get(exam + "MethodName=StartExam&CallbackFunc=cb&RequestArgs=" +
+                             HttpFetch::Encode(args))
+                  .body,
+              JsonpOk());
+    ASSERT_TRUE(X11Session::WaitForWindow("Qorvane 在线考试"));
+    // The exam's own page asks as any page could: nothing comes above it.
+    EXPECT_EQ(StartLearning("over-exam"), JsonpFailure("start learning fail"));
+    const std::string course = "[{\"userUid\":\"u1\",\"domainUrl\":\"x\",\"courseUrl\":\"" +
+                               m_platform.Url("web") +
+                               "/course/blank.docx\",\"courseHash\":\"h1\",\"courseType\":"
+                               "\"docx\",\"Name\":\"over-exam\"}]";
+    EXPECT_EQ(Course("StartViewCourse", course), JsonpFailure("start course view fail"));
+    EXPECT_FALSE(X11Session::FindWindow(kTitle));
+    EXPECT_FALSE(X11Session::FindWindow("over-exam"));
+
+    ASSERT_EQ(HttpFetch::Get(exam + "MethodName=StopExam&CallbackFunc=cb").body, JsonpOk());
+    EXPECT_EQ(StartLearning("after-exam"), JsonpOk());
+    EXPECT_TRUE(X11Session::WaitForWindow(kTitle));
+}
+
 }  // namespace

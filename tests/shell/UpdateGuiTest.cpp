@@ -150,4 +150,20 @@ TEST_F(UpdateGui, AFailedDownloadKeepsTheWindowAndStartsNothing) {
     EXPECT_TRUE(X11Session::WaitForWindowGone(kUpdateTitle));
 }
 
+TEST_F(UpdateGui, ALockedExamHoldsTheOfferBack) {
+    Serve("9.9.9.9");
+    const std::string exam = "http://127.0.0.1:" + std::to_string(m_port) + "/EXAMREQUEST.KIVO?";
+    const std::string args =
+        "[{\"domainUrl\":\"" + m_server.Url("web") + "/probe.html?tag=exam\",\"isTop\":\"true\"}]";
+    ASSERT_NE(HttpFetch::Get(exam + "MethodName=StartExam&CallbackFunc=cb&RequestArgs=" +
+                             HttpFetch::Encode(args))
+                  .body.find("\"ok\""),
+              std::string::npos);
+    ASSERT_TRUE(X11Session::WaitForWindow("Qorvane 在线考试"));
+    EXPECT_EQ(CheckUpdate(), "true");
+    EXPECT_TRUE(m_client.WaitForOutput("update window held back", X11Session::kWaitMs));
+    EXPECT_FALSE(X11Session::FindWindow(kUpdateTitle));
+    HttpFetch::Get(exam + "MethodName=StopExam&CallbackFunc=cb");
+}
+
 }  // namespace
