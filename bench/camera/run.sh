@@ -12,24 +12,11 @@ seconds=${1:-20}
 readonly kSettleSeconds=6
 
 source "$top/bench/session.sh"
-channel_port=$(free_port)
-web_port=$(free_port)
-channel="http://127.0.0.1:$channel_port"
-"$bin/PlatformStandin" --web "$web_port" --update 0 --box 0 --data "$work/platform" \
-    --channel "$channel" >/dev/null 2>&1 &
-pids+=($!)
+start_platform
 # Snapshots far apart: the figure is the preview's.
-XDG_RUNTIME_DIR=$work/runtime QORVANE_REGISTRY_DIR=$work/registry HOME=$work \
-    QORVANE_CHANNEL_PORT=$channel_port QORVANE_DATA_PATH=$work/data \
-    QORVANE_CAMERA_SOURCE="videotestsrc is-live=true" QORVANE_CAMERA_SIZES=640x480 \
-    QORVANE_SNAPSHOT_SECONDS=3600-3600 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu \
-    "$bin/QorvanePlatform" >"$work/client.log" 2>&1 &
-client_pid=$!
-pids+=($client_pid)
-for _ in $(seq 200); do
-    curl -s -o /dev/null "$channel/" && curl -s -o /dev/null "http://127.0.0.1:$web_port/" && break
-    sleep 0.1
-done
+start_client QORVANE_CAMERA_SOURCE="videotestsrc is-live=true" QORVANE_CAMERA_SIZES=640x480 \
+    QORVANE_SNAPSHOT_SECONDS=3600-3600 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+wait_up
 
 page="http://127.0.0.1:$web_port/probe.html?tag=bench&channel=$channel"
 args=$(python3 -c 'import json,sys,urllib.parse; print(urllib.parse.quote(json.dumps([{"userUid":"u","examUid":"e","domainUrl":sys.argv[1],"isTop":"true","captureCamera":"2"}])))' "$page")

@@ -14,21 +14,9 @@ readonly kPollSeconds=0.02
 readonly kPageWaitPolls=1500
 
 source "$top/bench/session.sh"
-channel_port=$(free_port)
-web_port=$(free_port)
-channel="http://127.0.0.1:$channel_port"
-"$bin/PlatformStandin" --web "$web_port" --update 0 --box 0 --data "$work/platform" \
-    --channel "$channel" >/dev/null 2>&1 &
-pids+=($!)
-XDG_RUNTIME_DIR=$work/runtime QORVANE_REGISTRY_DIR=$work/registry HOME=$work \
-    QORVANE_CHANNEL_PORT=$channel_port QORVANE_DATA_PATH=$work/data "$bin/QorvanePlatform" \
-    >"$work/client.log" 2>&1 &
-client_pid=$!
-pids+=($client_pid)
-for _ in $(seq 200); do
-    curl -s -o /dev/null "$channel/" && curl -s -o /dev/null "http://127.0.0.1:$web_port/" && break
-    sleep 0.1
-done
+start_platform
+start_client
+wait_up
 sleep 2  # let start-up settle before the idle figures
 
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }

@@ -13,26 +13,13 @@ readonly kCloseX=$((1280 - 220 + 48))
 readonly kButtonY=24
 
 source "$top/bench/session.sh"
-channel_port=$(free_port)
-web_port=$(free_port)
 downloader_port=$(free_port)
-channel="http://127.0.0.1:$channel_port"
-web="http://127.0.0.1:$web_port"
-"$bin/PlatformStandin" --web "$web_port" --update 0 --box 0 --data "$work/platform" \
-    --channel "$channel" >/dev/null 2>&1 &
-pids+=($!)
+start_platform
 "$bin/QorvaneService" --port "$downloader_port" --data "$work/downloader" \
     --report-channel none >/dev/null 2>&1 &
 pids+=($!)
-XDG_RUNTIME_DIR=$work/runtime QORVANE_REGISTRY_DIR=$work/registry HOME=$work \
-    QORVANE_CHANNEL_PORT=$channel_port QORVANE_DOWNLOADER_PORT=$downloader_port \
-    QORVANE_DATA_PATH=$work/data QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu \
-    "$bin/QorvanePlatform" >"$work/client.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-    curl -s -o /dev/null "$channel/" && curl -s -o /dev/null "$web/" && break
-    sleep 0.1
-done
+start_client QORVANE_DOWNLOADER_PORT="$downloader_port" QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+wait_up
 
 exam() { curl -s "$channel/EXAMREQUEST.KIVO?MethodName=$1&CallbackFunc=cb${2:-}"; }
 json() { python3 -c 'import json,sys,urllib.parse; print(urllib.parse.quote(json.dumps([json.loads(sys.argv[1])])))' "$1"; }
