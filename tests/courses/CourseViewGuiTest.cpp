@@ -16,12 +16,12 @@
 #include <optional>
 #include <thread>
 
+#include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Chromium.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
-#include "tests/support/JsonpAnswers.h"
 #include "tests/support/OfficeStandin.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
@@ -95,11 +95,8 @@ protected:
 
     std::string Channel(const std::string& path, const std::string& method,
                         const std::string& args = "") {
-        return HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_port) + path +
-                              "?MethodName=" + method +
-                              (args.empty() ? "" : "&RequestArgs=" + HttpFetch::Encode(args)) +
-                              "&CallbackFunc=cb")
-            .body;
+        return CallChannel(m_port, path, method,
+                           args.empty() ? "" : "&RequestArgs=" + HttpFetch::Encode(args));
     }
     std::string CourseUrl(const Course& course) const {
         return m_web + "/course/" + course.document;

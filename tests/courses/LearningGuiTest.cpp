@@ -6,11 +6,11 @@
 
 #include <json/json.h>
 
+#include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
-#include "tests/support/JsonpAnswers.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
@@ -39,11 +39,8 @@ protected:
     }
 
     std::string Course(const std::string& method, const std::string& args = "") {
-        return HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_port) +
-                              "/COURSEMANAGERREQUEST.KIVO?MethodName=" + method +
-                              (args.empty() ? "" : "&RequestArgs=" + HttpFetch::Encode(args)) +
-                              "&CallbackFunc=cb")
-            .body;
+        return CallChannel(m_port, "/COURSEMANAGERREQUEST.KIVO", method,
+                           args.empty() ? "" : "&RequestArgs=" + HttpFetch::Encode(args));
     }
     // The probe page with a tag, its address percent-encoded inside the JSON.
     std::string StartLearning(const std::string& tag, const std::string& action = "") {
@@ -133,12 +130,10 @@ TEST_F(LearningGui, ArgumentsWithoutAnAddressAreRefused) {
 }
 
 TEST_F(LearningGui, ALockedExamKeepsTheScreen) {
-    const std::string exam = "http://127.0.0.1:" + std::to_string(m_port) + "/EXAMREQUEST.KIVO?";
     const std::string args = "[{\"domainUrl\":\"" + m_platform.Url("web") +
                              "/probe.html?tag=exam\",\"isTop\":\"true\"}]";
-    ASSERT_EQ(HttpFetch::Get(exam + "MethodName=StartExam&CallbackFunc=cb&RequestArgs=" +
-                             HttpFetch::Encode(args))
-                  .body,
+    ASSERT_EQ(CallChannel(m_port, "/EXAMREQUEST.KIVO", "StartExam",
+                          "&RequestArgs=" + HttpFetch::Encode(args)),
               JsonpOk());
     ASSERT_TRUE(X11Session::WaitForWindow("Qorvane 在线考试"));
     // The exam's own page asks as any page could: nothing comes above it.
@@ -151,7 +146,7 @@ TEST_F(LearningGui, ALockedExamKeepsTheScreen) {
     EXPECT_FALSE(X11Session::FindWindow(kTitle));
     EXPECT_FALSE(X11Session::FindWindow("over-exam"));
 
-    ASSERT_EQ(HttpFetch::Get(exam + "MethodName=StopExam&CallbackFunc=cb").body, JsonpOk());
+    ASSERT_EQ(CallChannel(m_port, "/EXAMREQUEST.KIVO", "StopExam"), JsonpOk());
     EXPECT_EQ(StartLearning("after-exam"), JsonpOk());
     EXPECT_TRUE(X11Session::WaitForWindow(kTitle));
 }

@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "platform/ipc/NamedEvent.h"
+#include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
-#include "tests/support/JsonpAnswers.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
@@ -65,11 +65,7 @@ protected:
     }
 
     std::string Exam(const std::string& method, const std::string& extra = "") {
-        return HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_port) +
-                                  "/EXAMREQUEST.KIVO?MethodName=" + method + extra +
-                                  "&CallbackFunc=cb",
-                              {}, kPageWaitMs)
-            .body;
+        return CallChannel(m_port, "/EXAMREQUEST.KIVO", method, extra, kPageWaitMs);
     }
     std::string StartCameraExam(const std::string& tag, const std::string& camera = "2") {
         std::string url = m_web + "/probe.html?tag=" + tag;

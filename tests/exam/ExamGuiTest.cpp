@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "platform/x11/X11Windows.h"
+#include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
-#include "tests/support/JsonpAnswers.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
@@ -72,9 +72,7 @@ protected:
     }
 
     std::string Exam(const std::string& method, const std::string& extra = "") {
-        return HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_port) +
-                              "/EXAMREQUEST.KIVO?MethodName=" + method + extra + "&CallbackFunc=cb")
-            .body;
+        return CallChannel(m_port, "/EXAMREQUEST.KIVO", method, extra);
     }
     std::string StartExam(const std::string& json) {
         return Exam("StartExam", "&RequestArgs=" + HttpFetch::Encode(json));

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "shell/update/LocalDatabase.h"
+#include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
@@ -152,18 +153,17 @@ TEST_F(UpdateGui, AFailedDownloadKeepsTheWindowAndStartsNothing) {
 
 TEST_F(UpdateGui, ALockedExamHoldsTheOfferBack) {
     Serve("9.9.9.9");
-    const std::string exam = "http://127.0.0.1:" + std::to_string(m_port) + "/EXAMREQUEST.KIVO?";
     const std::string args =
         "[{\"domainUrl\":\"" + m_server.Url("web") + "/probe.html?tag=exam\",\"isTop\":\"true\"}]";
-    ASSERT_NE(HttpFetch::Get(exam + "MethodName=StartExam&CallbackFunc=cb&RequestArgs=" +
-                             HttpFetch::Encode(args))
-                  .body.find("\"ok\""),
+    ASSERT_NE(CallChannel(m_port, "/EXAMREQUEST.KIVO", "StartExam",
+                          "&RequestArgs=" + HttpFetch::Encode(args))
+                  .find("\"ok\""),
               std::string::npos);
     ASSERT_TRUE(X11Session::WaitForWindow("Qorvane 在线考试"));
     EXPECT_EQ(CheckUpdate(), "true");
     EXPECT_TRUE(m_client.WaitForOutput("update window held back", X11Session::kWaitMs));
     EXPECT_FALSE(X11Session::FindWindow(kUpdateTitle));
-    HttpFetch::Get(exam + "MethodName=StopExam&CallbackFunc=cb");
+    CallChannel(m_port, "/EXAMREQUEST.KIVO", "StopExam");
 }
 
 }  // namespace

@@ -16,11 +16,11 @@
 #include <thread>
 
 #include "platform/x11/X11Windows.h"
+#include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
-#include "tests/support/JsonpAnswers.h"
 #include "tests/support/OfficeStandin.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
@@ -82,9 +82,7 @@ protected:
     }
 
     std::string Exam(const std::string& method, const std::string& extra = "") {
-        return HttpFetch::Get("http://127.0.0.1:" + std::to_string(m_port) +
-                              "/EXAMREQUEST.KIVO?MethodName=" + method + extra + "&CallbackFunc=cb")
-            .body;
+        return CallChannel(m_port, "/EXAMREQUEST.KIVO", method, extra);
     }
     std::string StartExam(bool isTop) {
         const std::string url =

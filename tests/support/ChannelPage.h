@@ -2,7 +2,21 @@
 
 #include <string>
 
-// The channel's answers as a page receives them, wrapped in its callback.
+#include "tests/support/HttpFetch.h"
+
+// The local channel as a page uses it: a request to one of its paths
+// ("/EXAMREQUEST.KIVO", ...) with the callback "cb", and the answers it gets.
+
+// GET <path>?MethodName=<method><extra>&CallbackFunc=cb; extra starts with
+// "&" (e.g. "&RequestArgs=..."). The answer's body.
+inline std::string CallChannel(int port, const std::string& path, const std::string& method,
+                               const std::string& extra = "",
+                               long timeoutMs = HttpFetch::kDefaultTimeoutMs) {
+    return HttpFetch::Get("http://127.0.0.1:" + std::to_string(port) + path +
+                              "?MethodName=" + method + extra + "&CallbackFunc=cb",
+                          {}, timeoutMs)
+        .body;
+}
 
 inline std::string JsonpOk(const std::string& callback = "cb") {
     return callback +
