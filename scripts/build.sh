@@ -3,6 +3,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QORVANE_BUILD_DIR:-$top/build}
+# ccache keys on paths relative to the checkout, so every clone shares hits.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$top}
 if [[ ! -f "$build/build.ninja" ]]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 fi

@@ -6,6 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
 "$top/scripts/build.sh"
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$top}
 
 # Fuzz targets need clang's libFuzzer; they get a build of their own.
 fuzz=${QORVANE_FUZZ_DIR:-$top/build-fuzz}
