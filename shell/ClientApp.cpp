@@ -20,6 +20,7 @@
 #include "exam/session/ExamSessionMethods.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
+#include "platform/desktop/DesktopSession.h"
 #include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/memory/MemoryTuning.h"
@@ -206,6 +207,9 @@ int RunClient(int argc, char** argv) {
         fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");
         return 1;
     }
+    // The window layer and the exam's keyboard grab are X11: in a Wayland
+    // session the client runs under Xwayland.
+    const bool forcedX11 = PreferX11Platform();
     BrowserHost::PrepareEngine();
     // A window that gets a native window of its own (a message box, an
     // embedded program) must not turn every sibling into a native window:
@@ -236,6 +240,9 @@ int RunClient(int argc, char** argv) {
     CExamQuestionWnd::SetDataPath(GetClientPaths().dataPath);
     CCourseViewWnd::SetDataPath(GetClientPaths().dataPath);
     LOG_INFO("program init succ!\n");
+    if (forcedX11) {
+        LOG_INFO("Wayland session: the client runs as an X11 client (Xwayland)");
+    }
     BrowserZone::EnsureBrowserEmulation(ClientSettings(GetClientPaths().settingsFile));
     BrowserHost::SetSitePolicy([](const QUrl& url) {
         const BrowserZone::SiteSettings site =
