@@ -424,11 +424,6 @@ void CExamWnd::StartLockdown() {
             m_desktop =
                 ClassifyDesktop(ServerIsXwayland(), WindowManagerName(), CurrentDesktopName());
         }
-        // Mutter lets an X client's grab hold off its shortcuts when the
-        // window asks first; the grab renewed each second then counts.
-        if (*m_desktop != DesktopKind::kXorg) {
-            AnnounceXwaylandGrab(NativeHandle());
-        }
     }
     SetWindowAbove(NativeHandle(), true);
     int status = GrabKeyboard(NativeHandle());
@@ -467,7 +462,7 @@ bool CExamWnd::CheckLockdownAtStart() {
     if (!self || !IsCreated() || !m_lockedDown) {
         return false;  // ended while it was being shown
     }
-    const int status = GrabKeyboard(NativeHandle());
+    const int status = TakeKeyboard();
     m_grabHeld = status == kGrabSuccess;
     const LockdownVerdict verdict = JudgeCurrentLockdown(status);
     const char* desktop = DesktopKindName(m_desktop.value_or(DesktopKind::kXorg));
@@ -489,8 +484,19 @@ bool CExamWnd::CheckLockdownAtStart() {
     return false;
 }
 
+int CExamWnd::TakeKeyboard() {
+    // Mutter lets an X client's grab hold off its shortcuts when the window
+    // asked first, and judges the grab as it is taken: asked again each
+    // time, since Mutter forgets it with the window it manages (a window
+    // asking before it is managed is not heard).
+    if (m_desktop.value_or(DesktopKind::kXorg) != DesktopKind::kXorg) {
+        AnnounceXwaylandGrab(NativeHandle());
+    }
+    return GrabKeyboard(NativeHandle());
+}
+
 void CExamWnd::RenewLockdown() {
-    const int status = GrabKeyboard(NativeHandle());
+    const int status = TakeKeyboard();
     if ((status == kGrabSuccess) == m_grabHeld) {
         return;
     }

@@ -89,6 +89,8 @@ private:
     // A renewal whose outcome changed (another program let go of the
     // keyboard, or took it): judged again, the notice follows.
     void RenewLockdown();
+    // The grab, asked for first where the compositor wants to be asked.
+    int TakeKeyboard();
     LockdownVerdict JudgeCurrentLockdown(int grabStatus);
     void ShowLockdownNotice(const LockdownVerdict& verdict);
     void WaitUntilShown();

@@ -323,7 +323,8 @@ TEST_F(ExamGui, AKeyboardHeldElsewhereIsNeverALockInSilence) {
     ASSERT_EQ(m_client.Stop(), 0) << m_client.Output();
     const std::string program = ProgramFolderWith(m_dir, "[Exam]\nRequireLockdown=1\n");
     ASSERT_FALSE(program.empty());
-    ASSERT_TRUE(StartClient(m_client, m_dir, m_port, {}, {}, program)) << m_client.Output();
+    ChildProcess required;
+    ASSERT_TRUE(StartClient(required, m_dir, m_port, {}, {}, program)) << required.Output();
     ChildProcess again;
     ASSERT_TRUE(again.Start({QORVANE_EXAM_PROBE, "hold"}));
     ASSERT_TRUE(again.WaitForOutput("held 0", X11Session::kWaitMs));
@@ -339,9 +340,10 @@ TEST_F(ExamGui, AKeyboardHeldElsewhereIsNeverALockInSilence) {
     again.Stop();  // the refusal's OK needs the keyboard
     Type({"Return"});
     EXPECT_EQ(refused.get(), JsonpFailure("start exam fail"));
-    EXPECT_TRUE(m_client.WaitForOutput("exam refused", X11Session::kWaitMs));
+    EXPECT_TRUE(required.WaitForOutput("exam refused", X11Session::kWaitMs));
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
     EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
+    EXPECT_EQ(required.Stop(), 0) << required.Output();
 }
 
 TEST_F(ExamGui, StoppingTheClientDuringALockedExamGivesTheDesktopBack) {

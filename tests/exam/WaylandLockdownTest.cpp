@@ -79,13 +79,13 @@ protected:
         ASSERT_TRUE(m_other.Start({QORVANE_FIXTURE_WINDOW, kOtherTitle}));
         ASSERT_TRUE(X11Session::WaitForWindow(kOtherTitle)) << m_other.Output();
     }
-    void StartClientHere(const std::string& versionSetting = "") {
+    void StartClientHere(ChildProcess& client, const std::string& versionSetting = "") {
         std::map<std::string, std::string> env = m_desktop.Environment();
         env.erase("XDG_RUNTIME_DIR");
         const std::string program =
             versionSetting.empty() ? "" : ProgramFolderWith(m_dir, versionSetting);
-        ASSERT_TRUE(StartClient(m_client, m_dir, m_port, env, {}, program)) << m_client.Output();
-        EXPECT_TRUE(m_client.WaitForOutput("runs as an X11 client (Xwayland)", kWaitMs));
+        ASSERT_TRUE(StartClient(client, m_dir, m_port, env, {}, program)) << client.Output();
+        EXPECT_TRUE(client.WaitForOutput("runs as an X11 client (Xwayland)", kWaitMs));
     }
 
     std::string Exam(const std::string& method, const std::string& extra = "") {
@@ -161,10 +161,21 @@ protected:
         }
         return false;
     }
+    // A sway binding's mark (it runs a program of its own: a moment).
+    bool WaitFired(const std::string& binding) {
+        for (int waited = 0; waited < kEffectMs * 4; waited += kPollMs) {
+            if (m_desktop.SwayBindingFired(binding)) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        }
+        return false;
+    }
     // RequireLockdown=1 refuses the exam once the learner has read why.
     void ExpectRefusedWithNotice(const std::function<void()>& confirm) {
         ASSERT_EQ(m_client.Stop(), 0) << m_client.Output();
-        StartClientHere("[Exam]\nRequireLockdown=1\n");
+        ChildProcess required;
+        StartClientHere(required, "[Exam]\nRequireLockdown=1\n");
         auto refused =
             std::async(std::launch::async, [&] { return StartExamOn("required", true); });
         bool boxShown = false;
@@ -180,8 +191,9 @@ protected:
         X11Session::Screenshot("refused");
         confirm();
         EXPECT_EQ(refused.get(), JsonpFailure("start exam fail"));
-        EXPECT_TRUE(m_client.WaitForOutput("exam refused", kWaitMs));
+        EXPECT_TRUE(required.WaitForOutput("exam refused", kWaitMs));
         EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
+        EXPECT_EQ(required.Stop(), 0) << required.Output();
     }
 
     TempDir m_dir;
@@ -201,7 +213,7 @@ TEST_F(WaylandLockdown, GnomeShellGivesTheKeyboardToTheExamThatAsks) {
     ASSERT_TRUE(Press({"Escape"}));
     Quiet(kEffectMs);
     ASSERT_FALSE(m_desktop.OverviewActive());
-    StartClientHere();
+    StartClientHere(m_client);
     ASSERT_EQ(StartExamOn("shell", true), JsonpOk());
     ASSERT_TRUE(ExamPage::WaitEvent(*m_journal, "loaded", {"shell"}));
     const unsigned long exam = ExamWindowActive();
@@ -236,7 +248,7 @@ TEST_F(WaylandLockdown, GnomeShellGivesTheKeyboardToTheExamThatAsks) {
 // succeeds, but Mutter keeps its shortcuts; the exam says so.
 TEST_F(WaylandLockdown, MutterDenyingTheGrabGivesTheNoticeOrTheRefusal) {
     StartDesktop(Compositor::kMutter, kDenyRules);
-    StartClientHere();
+    StartClientHere(m_client);
     ASSERT_EQ(StartExamOn("denied", true), JsonpOk());
     ASSERT_TRUE(ExamPage::WaitEvent(*m_journal, "loaded", {"denied"}));
     const unsigned long exam = ExamWindowActive();
@@ -256,7 +268,7 @@ TEST_F(WaylandLockdown, MutterDenyingTheGrabGivesTheNoticeOrTheRefusal) {
 // Mutter as under openbox: they belong to it (transient-for).
 TEST_F(WaylandLockdown, MutterKeepsTheExamsOwnWindowsAboveIt) {
     StartDesktop(Compositor::kMutter, "", "9.9.9.9");
-    StartClientHere();
+    StartClientHere(m_client);
     ASSERT_EQ(StartExamOn("paper", true), JsonpOk());
     ExamWindowActive();
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
@@ -284,7 +296,7 @@ TEST_F(WaylandLockdown, MutterKeepsTheExamsOwnWindowsAboveIt) {
 // sway keeps its bindings past any X grab: the exam runs with the notice.
 TEST_F(WaylandLockdown, SwayCannotLockAndTheExamSaysSo) {
     StartDesktop(Compositor::kSway);
-    StartClientHere();
+    StartClientHere(m_client);
     ASSERT_EQ(StartExamOn("sway", true), JsonpOk());
     ASSERT_TRUE(ExamPage::WaitEvent(*m_journal, "loaded", {"sway"}));
     auto exam = X11Session::WaitForWindow(kExamTitle);
@@ -293,15 +305,15 @@ TEST_F(WaylandLockdown, SwayCannotLockAndTheExamSaysSo) {
                                        kWaitMs));
     EXPECT_TRUE(ExamPage::WaitLockNotice(exam->id, kScreenHeight, true, "sway-notice"));
     EXPECT_NE(Probe("grab").find("grab 1"), std::string::npos) << "held at X level only";
-    const std::string before = m_desktop.SwayFocusedClass();
-    EXPECT_EQ(before, "WindowImplBaseNew");
-    ASSERT_TRUE(m_desktop.TypeWithWtype({"-M", "alt", "-P", "tab", "-p", "tab", "-m", "alt"}));
-    std::string after;
-    for (int waited = 0; waited < kWaitMs && (after = m_desktop.SwayFocusedClass()) == before;
-         waited += kPollMs) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    EXPECT_NE(after, before) << "sway's Alt+Tab binding fired past the grab";
+    // Letters reach the page; sway's own bindings fire all the same.
+    // (wtype's first event is lost: the virtual keyboard is made on it.)
+    ASSERT_TRUE(m_desktop.TypeWithWtype({"-k", "Shift_L", "-k", "a"}));
+    EXPECT_TRUE(WaitKey("sway", "a"));
+    ASSERT_TRUE(m_desktop.TypeWithWtype({"-k", "Shift_L", "-M", "alt", "-P", "tab", "-p", "tab",
+                                         "-m", "alt", "-k", "Super_L", "-k", "b"}));
+    EXPECT_TRUE(WaitKey("sway", "b"));
+    EXPECT_TRUE(WaitFired("alt-tab")) << "Alt+Tab went past the grab";
+    EXPECT_TRUE(WaitFired("super")) << "Super went past the grab";
 }
 
 }  // namespace

@@ -47,10 +47,10 @@ public:
     // GNOME Shell's overview (org.gnome.Shell OverviewActive); false when it
     // cannot be asked.
     bool OverviewActive() const;
-    // sway: keys through the virtual-keyboard protocol (wtype arguments) and
-    // the X11 class of the focused window (swaymsg get_tree).
+    // sway: keys through the virtual-keyboard protocol (wtype arguments), and
+    // whether sway's binding "alt-tab" (Alt+Tab) or "super" (Super) fired.
     bool TypeWithWtype(const std::vector<std::string>& args) const;
-    std::string SwayFocusedClass() const;
+    bool SwayBindingFired(const std::string& name) const;
 
 private:
     bool StartGnome(Compositor compositor, std::string* error);
@@ -63,5 +63,4 @@ private:
     std::unique_ptr<ChildProcess> m_systemBus;
     std::unique_ptr<ChildProcess> m_compositor;
     std::map<std::string, std::string> m_env;
-    std::string m_swaySocket;
 };
