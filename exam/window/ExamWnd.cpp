@@ -449,9 +449,12 @@ LockdownVerdict CExamWnd::JudgeCurrentLockdown(int grabStatus) {
     facts.grabStatus = grabStatus;
     facts.secondClientStatus = grabStatus == kGrabSuccess ? SecondClientGrabStatus() : -1;
     if (facts.desktop == DesktopKind::kMutter) {
+        // Mutter matches the rules against the class the window really has.
+        std::string instance, className;
+        ReadWindowClass(NativeHandle(), instance, className);
         facts.mutterGrants =
-            MutterGrantsGrab(MutterGrabAccessRules().value_or(std::vector<std::string>{}),
-                             kWindowName, WindowImplBaseNew::kWindowClass, true);
+            MutterGrantsGrab(MutterGrabAccessRules().value_or(std::vector<std::string>{}), instance,
+                             className, true);
     }
     return JudgeLockdown(facts);
 }

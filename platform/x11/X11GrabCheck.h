@@ -18,6 +18,10 @@ bool ServerIsXwayland();
 // _NET_SUPPORTING_WM_CHECK window); empty when none says.
 std::string WindowManagerName();
 
+// WM_CLASS of a window as the window manager reads it (the toolkit sets it
+// when it maps the window): instance and class names; false when unknown.
+bool ReadWindowClass(NativeWindow window, std::string& instance, std::string& className);
+
 // Tells Mutter that this window may take the keyboard from the compositor
 // (the _XWAYLAND_MAY_GRAB_KEYBOARD client message to the root window). Mutter
 // judges a grab when it is taken, so the grab has to be taken (again) after

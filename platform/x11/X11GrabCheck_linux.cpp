@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <xcb/randr.h>
 
 #include <cstring>
@@ -112,6 +113,19 @@ std::string WindowManagerName() {
         return {};
     }
     return Utf8Property(display, check, "_NET_WM_NAME");
+}
+
+bool ReadWindowClass(NativeWindow window, std::string& instance, std::string& className) {
+    ShortConnection connection;
+    XClassHint hint{};
+    if (!connection.display || window == 0 || !XGetClassHint(connection.display, window, &hint)) {
+        return false;
+    }
+    instance = hint.res_name ? hint.res_name : "";
+    className = hint.res_class ? hint.res_class : "";
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return true;
 }
 
 bool AnnounceXwaylandGrab(NativeWindow window) {

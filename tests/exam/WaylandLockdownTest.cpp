@@ -41,8 +41,9 @@ constexpr int kPollMs = 100;
 constexpr int kEffectMs = 1500;
 // Mutter honours a grab from its next renewal (every second) on.
 constexpr int kRenewalMs = 2500;
+constexpr int kOverviewAttempts = 3;
 const std::string kDenyRules =
-    "[org/gnome/mutter/wayland]\nxwayland-grab-access-rules=['!WindowImplBaseNew']\n";
+    "[org/gnome/mutter/wayland]\nxwayland-grab-access-rules=['!QorvanePlatform']\n";
 
 using Compositor = WaylandSession::Compositor;
 
@@ -50,6 +51,11 @@ class WaylandLockdown : public testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(geteuid(), 0u) << "compositors in a private namespace"; }
     void TearDown() override {
+        if (HasFailure()) {
+            ADD_FAILURE() << "compositor started " << m_desktop.Starts() << " time(s); its log:\n"
+                          << m_desktop.Log() << "\nclient:\n"
+                          << m_client.Output();
+        }
         if (m_client.Running()) {
             Exam("StopExam");
             X11Session::Screenshot("end");
@@ -209,9 +215,12 @@ protected:
 // keyboard and keeps its grab renewed, so the shell's own keys go to it.
 TEST_F(WaylandLockdown, GnomeShellGivesTheKeyboardToTheExamThatAsks) {
     StartDesktop(Compositor::kGnomeShell);
-    // The shell comes up in its overview.
-    ASSERT_TRUE(Press({"Escape"}));
-    Quiet(kEffectMs);
+    // The shell comes up in its overview; Escape closes it (a fresh virtual
+    // keyboard may miss its first keys).
+    for (int attempt = 0; attempt < kOverviewAttempts && m_desktop.OverviewActive(); ++attempt) {
+        ASSERT_TRUE(Press({"Escape"}));
+        Quiet(kEffectMs);
+    }
     ASSERT_FALSE(m_desktop.OverviewActive());
     StartClientHere(m_client);
     ASSERT_EQ(StartExamOn("shell", true), JsonpOk());
@@ -221,26 +230,24 @@ TEST_F(WaylandLockdown, GnomeShellGivesTheKeyboardToTheExamThatAsks) {
     EXPECT_NE(Probe("grab").find("grab 1"), std::string::npos);
     Quiet(kRenewalMs);
 
-    ASSERT_TRUE(Press({"a", "Tab", "b", "Escape", "c"}));
-    ASSERT_TRUE(WaitKey("shell", "c"));
-    ASSERT_TRUE(Press({"super"}));
-    Quiet(kEffectMs);
-    EXPECT_FALSE(m_desktop.OverviewActive()) << "Super opened the overview";
-    ASSERT_TRUE(Press({"alt+Tab", "d"}));
+    // One run of the presser: its virtual keyboard is ready after the first
+    // letter (a fresh one may not count as a keyboard for a moment).
+    ASSERT_TRUE(Press({"a", "Tab", "b", "Escape", "c", "super", "alt+Tab", "d"}));
     ASSERT_TRUE(WaitKey("shell", "d")) << "the page lost the keyboard";
+    EXPECT_FALSE(m_desktop.OverviewActive()) << "Super opened the overview";
     EXPECT_EQ(X11Session::ActiveWindowTitle(), kExamTitle);
     // Super+Escape, which Mutter never lets a client have, gives the shell
     // its keys back until the next renewal.
-    ASSERT_TRUE(Press({"super+Escape"}));
+    ASSERT_TRUE(Press({"f", "super+Escape"}));
     Quiet(kRenewalMs);
-    ASSERT_TRUE(Press({"super", "alt+Tab", "e"}));
+    ASSERT_TRUE(Press({"g", "super", "alt+Tab", "e"}));
     ASSERT_TRUE(WaitKey("shell", "e"));
     EXPECT_FALSE(m_desktop.OverviewActive());
     EXPECT_EQ(X11Session::ActiveWindowTitle(), kExamTitle);
     // Each run of the presser starts with a Shift of its own.
     std::vector<std::string> seen = ExamPage::KeysSeen(*m_journal, "shell");
     seen.erase(std::remove(seen.begin(), seen.end(), "Shift"), seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "c", "Alt", "d", "Alt", "e"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "c", "Alt", "d", "f", "g", "Alt", "e"}));
     EXPECT_FALSE(ExamPage::LockNoticeShown(exam, kScreenHeight, "shell-locked"));
 }
 
@@ -258,8 +265,10 @@ TEST_F(WaylandLockdown, MutterDenyingTheGrabGivesTheNoticeOrTheRefusal) {
     EXPECT_TRUE(ExamPage::WaitLockNotice(exam, kScreenHeight, true, "denied-notice"));
     EXPECT_NE(Probe("grab").find("grab 1"), std::string::npos) << "held at X level only";
     Quiet(kRenewalMs);
-    ASSERT_TRUE(Press({"alt+Tab"}));
-    EXPECT_TRUE(WaitActive(kOtherTitle)) << "the notice told the truth: Alt+Tab still switches";
+    ASSERT_TRUE(Press({"x", "alt+Tab"}));
+    EXPECT_TRUE(WaitActive(kOtherTitle))
+        << "the notice told the truth: Alt+Tab still switches; active: "
+        << X11Session::ActiveWindowTitle();
 
     ExpectRefusedWithNotice([&] { ASSERT_TRUE(Press({"Return"})); });
 }

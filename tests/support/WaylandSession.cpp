@@ -79,6 +79,7 @@ WaylandSession::~WaylandSession() {
 bool WaylandSession::Start(Compositor compositor, const std::string& gsettings,
                            std::string* error) {
     Stop();
+    m_starts = 0;
     // Under /tmp, open to nobody (sway's user) for the path only.
     char pattern[] = "/tmp/qv-wayland-XXXXXX";
     if (!mkdtemp(pattern) || chmod(pattern, 0711) != 0) {
@@ -121,6 +122,7 @@ bool WaylandSession::StartGnome(Compositor compositor, std::string* error) {
             env["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + Folder("sysbus");
         }
         m_compositor = std::make_unique<ChildProcess>();
+        ++m_starts;
         const std::vector<std::string> argv{shell ? "gnome-shell" : "mutter",
                                             "--headless",
                                             "--wayland",
@@ -256,6 +258,10 @@ bool WaylandSession::TypeWithWtype(const std::vector<std::string>& args) const {
 
 bool WaylandSession::SwayBindingFired(const std::string& name) const {
     return std::filesystem::exists(Folder("sway/fired-" + name));
+}
+
+std::string WaylandSession::Log() const {
+    return m_compositor ? m_compositor->Output() : std::string();
 }
 
 void WaylandSession::Stop() {

@@ -43,6 +43,10 @@ public:
     // look at this display.
     void Enter() const;
     std::string Display() const { return m_env.at("DISPLAY"); }
+    // What the compositor wrote, and how many starts it took (a failed
+    // test shows them).
+    std::string Log() const;
+    int Starts() const { return m_starts; }
 
     // GNOME Shell's overview (org.gnome.Shell OverviewActive); false when it
     // cannot be asked.
@@ -63,4 +67,5 @@ private:
     std::unique_ptr<ChildProcess> m_systemBus;
     std::unique_ptr<ChildProcess> m_compositor;
     std::map<std::string, std::string> m_env;
+    int m_starts = 0;
 };
