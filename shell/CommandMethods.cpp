@@ -11,12 +11,12 @@
 #include "foundation/Encoding.h"
 #include "foundation/UrlUtil.h"
 #include "platform/sysinfo/SystemQueries.h"
-#include "shell/AutoUpdateWnd.h"
 #include "shell/MainFrame.h"
 #include "shell/TabPageSet.h"
-#include "shell/update/UpdateChecker.h"
 #include "ui/MessageHub.h"
 #include "ui/WindowMessages.h"
+#include "update/AutoUpdateWnd.h"
+#include "update/UpdateChecker.h"
 
 namespace {
 

@@ -2,26 +2,26 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDate>
 #include <QFrame>
 #include <QLabel>
-#include <QLocale>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include <iterator>
 
 #include "channel/Answer.h"
+#include "config/StringTable.h"
+#include "config/VersionSetting.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
+#include "foundation/Version.h"
+#include "foundation/VersionText.h"
 #include "shell/AboutWnd.h"
-#include "shell/AutoUpdateWnd.h"
-#include "shell/config/StringTable.h"
-#include "shell/config/VersionSetting.h"
 #include "ui/MenuWnd.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
 #include "ui/browser/WebBrowser.h"
+#include "update/AutoUpdateWnd.h"
 
 namespace {
 
@@ -47,11 +47,6 @@ constexpr const char* kAnalyticsPath = "/analytics.html";
 constexpr const char* kSecondSkinArchive = "skin2.zip";
 
 // The build date as "YYYY/MM/DD " from the compiler's "Mmm dd yyyy".
-QString BuildDateText() {
-    QDate date = QLocale::c().toDate(QString(__DATE__).simplified(), "MMM d yyyy");
-    return QString::asprintf("%04d/%02d/%02d ", date.year(), date.month(), date.day());
-}
-
 }  // namespace
 
 CMainFrame* CMainFrame::Instance() {
@@ -67,10 +62,6 @@ CMainFrame::~CMainFrame() {
         g_mainFrame = nullptr;
     }
     delete m_tray.data();
-}
-
-QString CMainFrame::VersionText() {
-    return QString(kClientVersion) + "   " + BuildDateText();
 }
 
 void CMainFrame::InitAfterCreate() {
@@ -93,7 +84,7 @@ void CMainFrame::InitAfterCreate() {
     }
     GetWidget()->setWindowTitle(title);
     if (auto* version = FindControl<QLabel>("LabelVersion")) {
-        version->setText(VersionText());
+        version->setText(QString::fromStdString(ClientVersionText()));
     }
 }
 
@@ -308,7 +299,12 @@ void CMainFrame::OnTimer(int id) {
             m_courseHooks.refreshLessonList) {
             m_courseHooks.refreshLessonList();
         }
-    } else if (id == kAdvanceDownloadTimer && m_pages[kTabProxySet]) {
-        m_pages[kTabProxySet]->OnTimer(id);
+    } else {
+        // The pages' own timers run on the frame; each page knows its ids.
+        for (CTabPageBase* page : m_pages) {
+            if (page) {
+                page->OnTimer(id);
+            }
+        }
     }
 }

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "shell/TabPageBase.h"
 #include "ui/MenuWnd.h"
+#include "ui/TabPageBase.h"
 #include "ui/WindowImplBaseNew.h"
 
 // The client's one long-lived top-level window: four tabs, the tray icon and
@@ -18,7 +18,6 @@ public:
     static constexpr int kUserCheckIntervalMs = 1000;
     static constexpr int kLessonRefreshTimer = 2024;
     static constexpr int kLessonRefreshIntervalMs = 3000;
-    static constexpr int kAdvanceDownloadTimer = 2025;
     // Creation values of the main frame's native window.
     static constexpr uint32_t kStyle = 0;
     static constexpr uint32_t kExStyle = 0x80B;
@@ -57,7 +56,6 @@ public:
     bool SessionMayEnd() const { return !m_sessionEndQuery || m_sessionEndQuery(); }
 
     int CurrentTab() const;
-    static QString VersionText();
     // The page the about tab's web area shows when internet access is allowed
     // (it stays empty otherwise).
     static QString AnalyticsUrl();

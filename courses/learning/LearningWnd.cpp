@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "shell/config/StringTable.h"
+#include "config/StringTable.h"
 #include "ui/MessageHub.h"
 #include "ui/browser/WebBrowser.h"
 

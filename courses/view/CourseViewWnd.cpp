@@ -12,13 +12,13 @@
 #include <filesystem>
 #include <utility>
 
+#include "config/StringTable.h"
+#include "config/VersionSetting.h"
 #include "courses/view/CourseDocument.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
-#include "shell/config/StringTable.h"
-#include "shell/config/VersionSetting.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "channel/ArgumentRecords.h"
-#include "exam/office/ContainerSession.h"
+#include "peers/office/ContainerSession.h"
 #include "ui/WindowImplBaseNew.h"
 
 class CAnimationLabel;

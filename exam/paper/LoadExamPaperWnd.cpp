@@ -7,8 +7,8 @@
 
 #include <thread>
 
-#include "courses/downloader/ExamRequests.h"
 #include "exam/window/ExamWnd.h"
+#include "peers/downloader/ExamRequests.h"
 #include "platform/x11/X11Lockdown.h"
 
 namespace {

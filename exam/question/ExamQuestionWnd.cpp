@@ -13,18 +13,18 @@
 #include <filesystem>
 #include <thread>
 
-#include "courses/downloader/DownloaderAddress.h"
-#include "courses/downloader/ExamRequests.h"
+#include "config/StringTable.h"
+#include "config/VersionSetting.h"
 #include "exam/question/QuestionFinishing.h"
 #include "exam/window/ExamLockdown.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "http/transfer/HttpTransfer.h"
+#include "peers/downloader/DownloaderAddress.h"
+#include "peers/downloader/ExamRequests.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
-#include "shell/config/StringTable.h"
-#include "shell/config/VersionSetting.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 #include "ui/browser/WebBrowser.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "channel/ArgumentRecords.h"
-#include "exam/office/ContainerSession.h"
+#include "peers/office/ContainerSession.h"
 #include "ui/WindowImplBaseNew.h"
 #include "ui/browser/WebBrowserEventHandler.h"
 

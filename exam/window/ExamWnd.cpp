@@ -14,13 +14,13 @@
 #include <ctime>
 #include <mutex>
 
-#include "exam/server/PlatformServer.h"
+#include "config/StringTable.h"
 #include "exam/window/ExamCamera.h"
 #include "exam/window/ExamStatus.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
+#include "peers/site/PlatformServer.h"
 #include "platform/x11/X11Lockdown.h"
-#include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 #include "ui/browser/ExternalInterface.h"

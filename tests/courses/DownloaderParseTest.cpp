@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "courses/downloader/CourseManagerClient.h"
-#include "courses/downloader/DownloaderJson.h"
-#include "courses/downloader/SqlClient.h"
+#include "peers/downloader/CourseManagerClient.h"
+#include "peers/downloader/DownloaderJson.h"
+#include "peers/downloader/SqlClient.h"
 
 TEST(DownloaderArgs, SortedKeysAndTrailingNewline) {
     EXPECT_EQ(BuildLessonArgs(u"U1", {}), "[{\"userUid\":\"U1\"}]\n");

@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "courses/downloader/CourseManagerClient.h"
-#include "courses/downloader/DownloaderAddress.h"
-#include "courses/downloader/SqlClient.h"
 #include "http/Socket.h"
+#include "peers/downloader/CourseManagerClient.h"
+#include "peers/downloader/DownloaderAddress.h"
+#include "peers/downloader/SqlClient.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "exam/server/PlatformServer.h"
+#include "peers/site/PlatformServer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "shell/config/ClientSettings.h"
-#include "shell/config/VersionSetting.h"
+#include "config/ClientSettings.h"
+#include "config/VersionSetting.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 

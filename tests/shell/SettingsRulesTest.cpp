@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
+#include "config/BrowserZone.h"
+#include "config/ProxyForm.h"
+#include "config/TrustedSites.h"
 #include "platform/registry/Registry.h"
-#include "shell/config/BrowserZone.h"
-#include "shell/config/ProxyForm.h"
-#include "shell/config/TrustedSites.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "shell/config/StringTable.h"
+#include "config/StringTable.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "config/StringTable.h"
 #include "platform/registry/Registry.h"
-#include "shell/config/StringTable.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/Files.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/SystemInfoTexts.h"
 #include "platform/sysinfo/SystemQueries.h"
-#include "shell/config/SystemInfoTexts.h"
 
 using namespace SystemInfoTexts;
 

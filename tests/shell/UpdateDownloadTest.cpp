@@ -10,11 +10,11 @@
 
 #include "foundation/Encoding.h"
 #include "foundation/TextUtil.h"
-#include "shell/update/UpdateChecker.h"
 #include "tests/support/Files.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
+#include "update/UpdateChecker.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "shell/update/LocalDatabase.h"
+#include "storage/LocalDatabase.h"
 #include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"

@@ -5,11 +5,11 @@
 
 #include <ctime>
 
-#include "shell/update/InstallerDownload.h"
-#include "shell/update/ProductList.h"
-#include "shell/update/UpdateChecker.h"
-#include "shell/update/VersionCompare.h"
 #include "tests/support/TempDir.h"
+#include "update/InstallerDownload.h"
+#include "update/ProductList.h"
+#include "update/UpdateChecker.h"
+#include "update/VersionCompare.h"
 
 TEST(CompareVersions, ComparesNumbersComponentByComponent) {
     EXPECT_EQ(CompareVersions(u"2.3.1.18", u"2.3.1.17"), 1);
