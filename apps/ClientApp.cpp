@@ -9,20 +9,19 @@
 #include <cstring>
 #include <memory>
 
+#include "apps/ClientRequestActions.h"
 #include "apps/ClientStartup.h"
+#include "channel/methods/ChannelMethods.h"
 #include "config/BrowserZone.h"
 #include "config/ClientPaths.h"
 #include "config/ClientSettings.h"
 #include "config/StringTable.h"
-#include "courses/learning/CourseMethods.h"
 #include "courses/manager/TabPageCourseManager.h"
 #include "courses/view/CourseViewWnd.h"
 #include "exam/answers/AnswerStore.h"
 #include "exam/camera/ExamCameraModule.h"
 #include "exam/paper/LoadExamPaperWnd.h"
 #include "exam/question/ExamQuestionWnd.h"
-#include "exam/session/ExamQuestionMethods.h"
-#include "exam/session/ExamSessionMethods.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "platform/inhibit/SessionManagerGuard.h"
@@ -32,7 +31,6 @@
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
-#include "shell/CommandMethods.h"
 #include "shell/MainFrame.h"
 #include "shell/TabPageSet.h"
 #include "shell/TabPageSystemInfo.h"
@@ -48,6 +46,7 @@ namespace {
 constexpr const char* kInstanceLockName = "Kivo_Qorvane";
 constexpr const char* kMainFrameName = "QorvaneUI";
 constexpr const char* kShowNormalArgument = "-ShowNormal";
+// The system's own text, fixed as it stands (not from the string table).
 constexpr const char* kShutdownRefusedNotice = "后台正在提交考试答案，已阻止关机！";
 
 bool HaveDisplay() {
@@ -171,22 +170,6 @@ CMainFrame* CreateMainFrame(QApplication& app) {
         return nullptr;
     }
     mainFrame->CenterWindow();
-    // Camera faults come from another program; the tip shows them.
-    mainFrame->SetMessageHandler(WM_CAMERA_FAULT, [](WPARAM, LPARAM code) {
-        ShowCameraFault(static_cast<int>(code));
-        return LRESULT{0};
-    });
-    mainFrame->SetMessageHandler(WM_START_EXAM_QUESTION, &HandleStartExamQuestionMessage);
-    mainFrame->SetMessageHandler(WM_SHOW_PAPER_LOADING, &HandleShowPaperLoadingMessage);
-    mainFrame->SetMessageHandler(WM_START_VIEW_COURSE, [](WPARAM wParam, LPARAM args) -> LRESULT {
-        return HeldBackByLockedExam("course view") ? -1
-                                                   : HandleStartViewCourseMessage(wParam, args);
-    });
-    mainFrame->SetMessageHandler(WM_START_LEARNING, [](WPARAM, LPARAM args) -> LRESULT {
-        return HeldBackByLockedExam("learning window")
-                   ? -1
-                   : HandleStartLearningMessage(static_cast<long>(args));
-    });
     AnswerStore::Instance().InstallShutdownBlock();
     mainFrame->SetSessionEndQuery([] { return !AnswerStore::Instance().HasPendingAnswers(); });
     // A session manager that goes away must not take the client with it.
@@ -200,44 +183,39 @@ CMainFrame* CreateMainFrame(QApplication& app) {
 
 }  // namespace
 
-int RunClient(int argc, char** argv) {
+namespace {
+
+// What the client sets before the application object exists.
+void PrepareProcess() {
     KeepLargeBuffersWarm();
     BlockStopSignals();
-    if (!HaveDisplay()) {
-        fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");
-        return 1;
-    }
     BrowserHost::PrepareEngine();
     // A window that gets a native window of its own (a message box, an
     // embedded program) must not turn every sibling into a native window:
     // pages render badly in native windows and the stacking of the exam
     // window's controls would change.
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    MessageHub::Install();
-    LoadSkin(argv[0]);
+}
 
-    SingleInstance instance;
-    if (instance.Acquire(kInstanceLockName) == SingleInstance::Result::HeldElsewhere) {
-        ShowRunningClient();
-        return 0;
+// The channel's methods and what they ask of windows and stores, the
+// stores, the folders and the browser's policy: everything up to the first
+// window. False when the client cannot start.
+bool StartServices() {
+    // In place before the channel accepts its first connection.
+    InstallClientRequestActions();
+    for (const std::string& fault : RegisterChannelMethods()) {
+        LOG_ERROR("channel methods: %s", fault.c_str());
     }
-
-    RegisterCommandMethods();
-    RegisterCourseMethods([] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
-    RegisterExamSessionMethods(
-        [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
-    RegisterExamQuestionMethods(
-        [] { return static_cast<WindowImplBaseNew*>(CMainFrame::Instance()); });
+    InstallExamExternalActions();
     if (InitClient() != 0) {
         LOG_ERROR("program init fail!\n");
-        return 1;
+        return false;
     }
-    CExamQuestionWnd::SetDataPath(GetClientPaths().dataPath);
-    CCourseViewWnd::SetDataPath(GetClientPaths().dataPath);
+    const ClientPaths& paths = GetClientPaths();
+    CExamQuestionWnd::SetDataPath(paths.dataPath);
+    CCourseViewWnd::SetDataPath(paths.dataPath);
     LOG_INFO("program init succ!\n");
-    BrowserZone::EnsureBrowserEmulation(ClientSettings(GetClientPaths().settingsFile));
+    BrowserZone::EnsureBrowserEmulation(ClientSettings(paths.settingsFile));
     BrowserHost::SetSitePolicy([](const QUrl& url) {
         const BrowserZone::SiteSettings site =
             BrowserZone::ForSite(url.scheme().toStdString(), url.host().toStdString());
@@ -247,26 +225,17 @@ int RunClient(int argc, char** argv) {
         policy.insecureContent = site.insecureContent;
         return policy;
     });
-    InstallExamCamera(GetClientPaths().dataPath);
+    InstallExamCamera(paths.dataPath);
     RouteNativeMessages();
-    std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);
+    return true;
+}
 
-    CMainFrame* mainFrame = CreateMainFrame(app);
-    if (!mainFrame) {
-        LOG_ERROR("program init fail!\n");
-        return 1;
-    }
-    if (argc > 1 && strcasecmp(argv[1], kShowNormalArgument) == 0) {
-        mainFrame->ShowWindow(true, true);
-    } else {
-        mainFrame->MinimizeToTray();
-    }
-
-    int status = app.exec();
-    // An exam still open gives the desktop back (keyboard, keyboard map,
-    // stacking) before the client goes.
+// After the event loop: an exam still open gives the desktop back
+// (keyboard, keyboard map, stacking), no container outlives the client, and
+// what is pending is handed in.
+void ShutDown(CMainFrame* mainFrame) {
     if (CExamQuestionWnd* question = ExistingQuestionWindow()) {
-        question->CloseContainer();  // no container outlives the client
+        question->CloseContainer();
     }
     if (CCourseViewWnd* view = ExistingCourseViewWindow()) {
         view->CloseCourse(false);
@@ -278,5 +247,41 @@ int RunClient(int argc, char** argv) {
     StopUpdateDownload();
     AnswerStore::Instance().Stop();
     delete mainFrame;
+}
+
+}  // namespace
+
+int RunClient(int argc, char** argv) {
+    if (!HaveDisplay()) {
+        fprintf(stderr, "QorvanePlatform needs a graphical session (no DISPLAY).\n");
+        return 1;
+    }
+    PrepareProcess();
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    MessageHub::Install();
+    LoadSkin(argv[0]);
+
+    SingleInstance instance;
+    if (instance.Acquire(kInstanceLockName) == SingleInstance::Result::HeldElsewhere) {
+        ShowRunningClient();
+        return 0;
+    }
+    if (!StartServices()) {
+        return 1;
+    }
+    std::unique_ptr<QSocketNotifier> stopNotifier = WatchStopSignals(app);
+    CMainFrame* mainFrame = CreateMainFrame(app);
+    if (!mainFrame) {
+        LOG_ERROR("program init fail!\n");
+        return 1;
+    }
+    if (argc > 1 && strcasecmp(argv[1], kShowNormalArgument) == 0) {
+        mainFrame->ShowWindow(true, true);
+    } else {
+        mainFrame->MinimizeToTray();
+    }
+    const int status = app.exec();
+    ShutDown(mainFrame);
     return status;
 }

@@ -42,6 +42,12 @@ const char* AccountTypeId(int level, const std::string& name) {
     return "STR_SYSTEM_DOMAIN";
 }
 
+// The system's own labels, fixed as they stand (not from the string table).
+constexpr const char* kProxyServerLabel = "  服务器 ：";
+constexpr const char* kProxyTypeLabel = "类型：";
+constexpr const char* kProxyUserLabel = "  用户：";
+constexpr const char* kProxyPasswordLabel = "  密码：";
+
 QString ProxyText(int loadResult, const ProxySettings& proxy) {
     if (loadResult != 0) {
         return StringTable::Text("STR_READSET_FAIL");
@@ -50,7 +56,7 @@ QString ProxyText(int loadResult, const ProxySettings& proxy) {
         return StringTable::Text("STR_PROXY_OFF");
     }
     const int port = proxy.port < 0 ? kDefaultProxyPort : proxy.port;
-    return StringTable::Text("STR_PROXY_ON") + QString::fromUtf8("  服务器 ：") + Ansi(proxy.host) +
+    return StringTable::Text("STR_PROXY_ON") + QString::fromUtf8(kProxyServerLabel) + Ansi(proxy.host) +
            ":" + QString::number(port);
 }
 
@@ -72,8 +78,8 @@ QString ProxyAuthText(int loadResult, const ProxySettings& proxy, bool haveUser,
     }
     // One mark per character, not per byte of the narrow text.
     const QString password = Ansi(pass);
-    return QString::fromUtf8("类型：") + Ansi(type) + QString::fromUtf8("  用户：") + Ansi(user) +
-           QString::fromUtf8("  密码：") + QString(password.size(), QChar('*'));
+    return QString::fromUtf8(kProxyTypeLabel) + Ansi(type) + QString::fromUtf8(kProxyUserLabel) + Ansi(user) +
+           QString::fromUtf8(kProxyPasswordLabel) + QString(password.size(), QChar('*'));
 }
 
 QString DownloaderText(bool running, int port) {

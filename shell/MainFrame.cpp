@@ -12,7 +12,7 @@
 #include "channel/Answer.h"
 #include "config/StringTable.h"
 #include "config/VersionSetting.h"
-#include "exam/window/ExamWnd.h"
+#include "exam/camera/ExamCameraModule.h"
 #include "foundation/ClientLog.h"
 #include "foundation/Version.h"
 #include "foundation/VersionText.h"
@@ -21,7 +21,6 @@
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
 #include "ui/browser/WebBrowser.h"
-#include "update/AutoUpdateWnd.h"
 
 namespace {
 
@@ -213,10 +212,6 @@ void CMainFrame::RestoreFromTray() {
     ShowWindow(true, true);
 }
 
-void CMainFrame::SetMessageHandler(UINT message, MessageHandler handler) {
-    m_handlers[message] = std::move(handler);
-}
-
 void CMainFrame::OnMenuCommand(MenuCommand command) {
     switch (command) {
         case MenuCommand::kShowMainWindow:
@@ -259,10 +254,9 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_MENU_COMMAND:
             OnMenuCommand(static_cast<MenuCommand>(wParam));
             return 0;
-        case WM_START_EXAM:
-            return HandleStartExamMessage(lParam);
-        case WM_SHOW_AUTO_UPDATE:
-            CAutoUpdateWnd::Show(this);
+        case WM_CAMERA_FAULT:
+            // Camera faults come from another program; the tip shows them.
+            ShowCameraFault(static_cast<int>(lParam));
             return 0;
         case WM_CONFIRM_DELETE:
             if (m_courseHooks.confirmDelete) {
@@ -271,15 +265,6 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         default:
             break;
-    }
-    auto it = m_handlers.find(message);
-    if (it != m_handlers.end() && it->second) {
-        return it->second(wParam, lParam);
-    }
-    if (message >= WM_START_EXAM && message <= WM_SHOW_AUTO_UPDATE) {
-        // A window whose part has not been installed: the request fails.
-        LOG_WARN("main frame message %u has no handler", message);
-        return -1;
     }
     handled = false;
     return 0;

@@ -48,9 +48,6 @@ public:
         std::function<void(MenuCommand)> menuCommand;
     };
     void SetCourseManagerHooks(CourseManagerHooks hooks) { m_courseHooks = std::move(hooks); }
-    // Handlers of the messages whose windows belong to other parts.
-    using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
-    void SetMessageHandler(UINT message, MessageHandler handler);
     // Asked when the session wants to end; false keeps the session alive.
     void SetSessionEndQuery(std::function<bool()> mayEnd) { m_sessionEndQuery = std::move(mayEnd); }
     bool SessionMayEnd() const { return !m_sessionEndQuery || m_sessionEndQuery(); }
@@ -80,6 +77,5 @@ private:
     CTabPageBase* m_pages[3] = {nullptr, nullptr, nullptr};
     CTabPageBase* m_currentPage = nullptr;
     CourseManagerHooks m_courseHooks;
-    std::map<UINT, MessageHandler> m_handlers;
     std::function<bool()> m_sessionEndQuery;
 };

@@ -21,6 +21,11 @@ constexpr WPARAM kProgressFailed = 3;
 constexpr WPARAM kProgressPart = 4;
 constexpr WPARAM kProgressDone = 5;
 // A failed download is told in red.
+// The system's own texts, fixed as they stand (not from the string table).
+constexpr const char* kDownloadingText = "正在下载..";
+constexpr const char* kDownloadFailedText = "下载失败.";
+constexpr const char* kDownloadProgressText = "正在下载..%1%";
+constexpr const char* kDownloadDoneText = "下载完成.";
 constexpr const char* kFailedStyle = "color: #ff0000;";
 
 CAutoUpdateWnd* g_window = nullptr;
@@ -96,7 +101,7 @@ void CAutoUpdateWnd::StartDownload() {
     if (auto* tabs = FindControl<QStackedWidget>("tab_ctrl")) {
         tabs->setCurrentIndex(kPageDownload);
     }
-    SetControlText("down_tip", QString::fromUtf8("正在下载.."));
+    SetControlText("down_tip", QString::fromUtf8(kDownloadingText));
     // The worker reports through the GUI thread, where the window is looked
     // up again: it may have been closed meanwhile.
     const bool started = ProcessUpdateChecker().StartDownload([](int kind, int percent) {
@@ -129,18 +134,18 @@ void CAutoUpdateWnd::ShowProgress(WPARAM kind, LPARAM percent) {
     if (kind == kProgressFailed) {
         if (tip) {
             tip->setStyleSheet(kFailedStyle);
-            tip->setText(QString::fromUtf8("下载失败."));
+            tip->setText(QString::fromUtf8(kDownloadFailedText));
         }
     } else if (kind == kProgressPart) {
         if (auto* bar = FindControl<QProgressBar>("down_pro")) {
             bar->setValue(static_cast<int>(percent));
         }
         if (tip) {
-            tip->setText(QString::fromUtf8("正在下载..%1%").arg(static_cast<int>(percent)));
+            tip->setText(QString::fromUtf8(kDownloadProgressText).arg(static_cast<int>(percent)));
         }
     } else if (kind == kProgressDone) {
         if (tip) {
-            tip->setText(QString::fromUtf8("下载完成."));
+            tip->setText(QString::fromUtf8(kDownloadDoneText));
         }
         CloseLater();
     }

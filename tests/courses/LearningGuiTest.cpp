@@ -14,6 +14,7 @@
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
+#include "foundation/Version.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ TEST_F(LearningGui, APageThatClosesItsBrowserClosesTheWindow) {
 TEST_F(LearningGui, ArgumentsWithoutAnAddressAreRefused) {
     const std::string refused =
         "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"error json formart!\","
-        "\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
+        "\"isSuccess\":\"false\",\"version\":\"" + std::string(kClientVersion) + "\"}])";
     EXPECT_EQ(Course("StartLearning", "[{\"userUid\":\"u1\",\"domainUrl\":\"\"}]"), refused);
     EXPECT_EQ(Course("StartLearning", "not json"), refused);
     EXPECT_FALSE(X11Session::FindWindow(kTitle));

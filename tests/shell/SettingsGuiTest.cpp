@@ -18,6 +18,7 @@
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
+#include "foundation/Version.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ TEST_F(SettingsGui, SetTrustDomainsAndGetWindowsUser) {
         HttpFetch::Encode(R"([{"userUid":"u1","domainUrl":[{"url":"exam.school.edu"},{"x":"y"},)"
                           R"({"url":"https://10.2.3.4"}]}])");
     EXPECT_EQ(Command("MethodName=SetTrustDomains&CallbackFunc=cb&RequestArgs=" + args),
-              R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":"2.3.1.17"}]))");
+              R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" + std::string(kClientVersion) + R"("}]))");
     Registry user(RegistryRoot::CurrentUser);
     uint32_t zone = 0;
     EXPECT_EQ(user.ReadDword(std::string(kZoneMap) + "Domains\\school.edu\\exam", "http", zone), 0);
@@ -214,7 +215,7 @@ TEST_F(SettingsGui, SetTrustDomainsAndGetWindowsUser) {
     EXPECT_EQ(
         Command("MethodName=SetTrustDomains&CallbackFunc=cb&RequestArgs=" +
                 HttpFetch::Encode(R"({"domainUrl":[]})")),
-        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
+        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":")" + std::string(kClientVersion) + R"("}]))");
 
     if (geteuid() != 0) {
         GTEST_SKIP() << "GetWindowsUser's administrator case needs root";

@@ -10,6 +10,7 @@
 
 #include "foundation/Encoding.h"
 #include "foundation/TextUtil.h"
+#include "foundation/Version.h"
 #include "tests/support/Files.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
@@ -76,24 +77,29 @@ protected:
     }();
 };
 
+// Versions after ours: one more part makes a version newer.
+std::string Newer(int step) {
+    return std::string(kClientVersion) + "." + std::to_string(step);
+}
+
 TEST_F(UpdateDownload, OffersOnlyNewerVersionsTheLearnerDidNotPutOff) {
-    StartServer("2.3.1.17", 4096);
+    StartServer(kClientVersion, 4096);
     EXPECT_FALSE(m_checker->CheckForUpdate(m_address));  // our own version
 
-    StartServer("2.3.1.18", 4096);
+    StartServer(Newer(1), 4096);
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
-    EXPECT_EQ(m_checker->Offer().version, u"2.3.1.18");
+    EXPECT_EQ(m_checker->Offer().version, AnsiToWide(Newer(1)));
     EXPECT_EQ(m_checker->Offer().size, 4096);
     m_checker->RememberChoice(UpdateChecker::kSkipVersion);
     EXPECT_FALSE(m_checker->CheckForUpdate(m_address));
 
-    StartServer("2.3.1.19", 4096);
+    StartServer(Newer(2), 4096);
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
     m_checker->RememberChoice(UpdateChecker::kRemindLater);
     EXPECT_FALSE(m_checker->CheckForUpdate(m_address));
 
     // No server, or a list the server fails on: nothing to offer.
-    StartServer("2.3.1.20", 4096, "real",
+    StartServer(Newer(3), 4096, "real",
                 {"--fail", "path=/module/QorvaneProductList.xml,status=500"});
     EXPECT_FALSE(m_checker->CheckForUpdate(m_address));
     m_server.Terminate();
@@ -101,23 +107,23 @@ TEST_F(UpdateDownload, OffersOnlyNewerVersionsTheLearnerDidNotPutOff) {
 }
 
 TEST_F(UpdateDownload, UpToOneMebibyteInOneRequestAndTheInstallerRuns) {
-    StartServer("2.3.1.18", 1048576);
+    StartServer(Newer(1), 1048576);
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
     ASSERT_TRUE(m_checker->DownloadInstaller(m_checker->Offer()));
-    ASSERT_TRUE(WaitForInstalled("2.3.1.18"));
+    ASSERT_TRUE(WaitForInstalled(Newer(1)));
     std::vector<Json::Value> requests = InstallerRequests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_FALSE(requests[0]["headers"].isMember("Range"));
-    EXPECT_EQ(std::filesystem::file_size(Installer("2.3.1.18")), 1048576u);
-    EXPECT_FALSE(std::filesystem::exists(Installer("2.3.1.18") + ".tmp"));
+    EXPECT_EQ(std::filesystem::file_size(Installer(Newer(1))), 1048576u);
+    EXPECT_FALSE(std::filesystem::exists(Installer(Newer(1)) + ".tmp"));
 }
 
 TEST_F(UpdateDownload, LargerInstallersComeInHundredExactRanges) {
     const int64_t size = 1048577;
-    StartServer("2.3.1.18", size, "empty");
+    StartServer(Newer(1), size, "empty");
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
     ASSERT_TRUE(m_checker->DownloadInstaller(m_checker->Offer()));
-    ASSERT_TRUE(WaitForInstalled("2.3.1.18"));
+    ASSERT_TRUE(WaitForInstalled(Newer(1)));
     std::vector<Json::Value> requests = InstallerRequests();
     ASSERT_EQ(requests.size(), 100u);
     const int64_t part = size / 100;
@@ -127,14 +133,14 @@ TEST_F(UpdateDownload, LargerInstallersComeInHundredExactRanges) {
                   "bytes=" + std::to_string(i * part) + "-" + std::to_string(last));
     }
     // The bytes put together are the server's, in order (every padding line differs).
-    const std::string bytes = ReadWholeFile(Installer("2.3.1.18"));
+    const std::string bytes = ReadWholeFile(Installer(Newer(1)));
     ASSERT_EQ(bytes.size(), static_cast<size_t>(size));
     EXPECT_NE(bytes.find("# 00000000 padding\n"), std::string::npos);
     EXPECT_LT(bytes.find("# 00010000 padding"), bytes.find("# 00040000 padding"));
 }
 
 TEST_F(UpdateDownload, OnlyAnInstallerWithTheListedDigestIsStarted) {
-    StartServer("2.3.1.18", 2 * 1048576);
+    StartServer(Newer(1), 2 * 1048576);
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
     ProductInfo offer = m_checker->Offer();
     ASSERT_EQ(offer.md5.size(), 32u);
@@ -147,7 +153,7 @@ TEST_F(UpdateDownload, OnlyAnInstallerWithTheListedDigestIsStarted) {
     ProductInfo upper = offer;
     upper.md5 = Utf8ToWide(AsciiUpper(WideToUtf8(offer.md5)));
     ASSERT_TRUE(m_checker->DownloadInstaller(upper));
-    ASSERT_TRUE(WaitForInstalled("2.3.1.18"));
+    ASSERT_TRUE(WaitForInstalled(Newer(1)));
     EXPECT_EQ(InstalledCount(), 1u);  // only the second download ran
 
     ProductInfo escaping = offer;
@@ -158,20 +164,20 @@ TEST_F(UpdateDownload, OnlyAnInstallerWithTheListedDigestIsStarted) {
 
 TEST_F(UpdateDownload, AFailingRangeIsRetriedThenFailsTheDownload) {
     const std::string rule = "path=/module/QorvaneSetup-2.3.1.18.run,status=500,times=";
-    StartServer("2.3.1.18", 2 * 1048576, "real", {"--fail", rule + "2"});
+    StartServer(Newer(1), 2 * 1048576, "real", {"--fail", rule + "2"});
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
     ASSERT_TRUE(m_checker->DownloadInstaller(m_checker->Offer()));  // third try of part 0
-    ASSERT_TRUE(WaitForInstalled("2.3.1.18"));
+    ASSERT_TRUE(WaitForInstalled(Newer(1)));
     EXPECT_EQ(InstallerRequests().size(), 102u);
 
-    StartServer("2.3.1.18", 2 * 1048576, "real", {"--fail", rule + "3"});
-    std::filesystem::remove(Installer("2.3.1.18"));
+    StartServer(Newer(1), 2 * 1048576, "real", {"--fail", rule + "3"});
+    std::filesystem::remove(Installer(Newer(1)));
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
     const size_t before = InstallerRequests().size();
     EXPECT_FALSE(m_checker->DownloadInstaller(m_checker->Offer()));
     EXPECT_EQ(InstallerRequests().size() - before, 3u);
-    EXPECT_FALSE(std::filesystem::exists(Installer("2.3.1.18")));
-    EXPECT_FALSE(std::filesystem::exists(Installer("2.3.1.18") + ".tmp"));
+    EXPECT_FALSE(std::filesystem::exists(Installer(Newer(1))));
+    EXPECT_FALSE(std::filesystem::exists(Installer(Newer(1)) + ".tmp"));
     EXPECT_EQ(InstalledCount(), 1u);
 }
 

@@ -18,8 +18,14 @@
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
+#include "foundation/Version.h"
 
 namespace {
+
+// Versions after ours: one more part makes a version newer.
+std::string Newer(int step) {
+    return std::string(kClientVersion) + "." + std::to_string(step);
+}
 
 const std::string kUpdateTitle = "Qorvane 升级";
 // Control centres in the window (AutoUpdate.xml).
@@ -100,46 +106,46 @@ protected:
 };
 
 TEST_F(UpdateGui, RemindLaterAndSkipAreStoredAndCloseTheWindow) {
-    Serve("2.3.1.18");
+    Serve(Newer(1));
     Choose(kOneDayY);
     EXPECT_TRUE(X11Session::WaitForWindowGone(kUpdateTitle));
-    EXPECT_EQ(StoredChoice("2.3.1.18"), "1");
+    EXPECT_EQ(StoredChoice(Newer(1)), "1");
     EXPECT_EQ(CheckUpdate(), "false");  // asked again only tomorrow
 
-    Serve("2.3.1.19");
+    Serve(Newer(2));
     Choose(kIgnoreY);
     EXPECT_TRUE(X11Session::WaitForWindowGone(kUpdateTitle));
-    EXPECT_EQ(StoredChoice("2.3.1.19"), "2");
+    EXPECT_EQ(StoredChoice(Newer(2)), "2");
     EXPECT_EQ(CheckUpdate(), "false");
 
     // Closing without a choice stores nothing; the offer comes again.
-    Serve("2.3.1.20");
+    Serve(Newer(3));
     EXPECT_EQ(CheckUpdate(), "true");
     auto window = X11Session::WaitForWindow(kUpdateTitle);
     ASSERT_TRUE(window);
     ASSERT_TRUE(X11Session::ClickInWindow(window->id, kCloseX, kCloseY));
     EXPECT_TRUE(X11Session::WaitForWindowGone(kUpdateTitle));
-    EXPECT_EQ(StoredChoice("2.3.1.20"), "");
+    EXPECT_EQ(StoredChoice(Newer(3)), "");
     EXPECT_EQ(CheckUpdate(), "true");
     EXPECT_TRUE(X11Session::WaitForWindow(kUpdateTitle));
 }
 
 TEST_F(UpdateGui, UpdateNowDownloadsStartsTheInstallerAndCloses) {
     // Each part a little late, so the download page is seen on its way.
-    Serve("2.3.1.18", {"--fail", "path=/module/QorvaneSetup-2.3.1.18.run,delay=40"});
+    Serve(Newer(1), {"--fail", "path=/module/QorvaneSetup-" + Newer(1) + ".run,delay=40"});
     Choose(kUpdateY);
     JournalWatch installed(m_dir.file("installed.jsonl"));
     EXPECT_TRUE(installed.WaitFor(
-        [](const Json::Value& e) { return e["version"].asString() == "2.3.1.18"; },
+        [](const Json::Value& e) { return e["version"].asString() == Newer(1); },
         X11Session::kWaitMs));
     EXPECT_TRUE(X11Session::WaitForWindowGone(kUpdateTitle));
-    EXPECT_EQ(std::filesystem::file_size(m_dir.file("data/QorvaneSetup-2.3.1.18.run")),
+    EXPECT_EQ(std::filesystem::file_size(m_dir.file("data/QorvaneSetup-" + Newer(1) + ".run")),
               static_cast<uintmax_t>(kRangedSize));
-    EXPECT_EQ(StoredChoice("2.3.1.18"), "");
+    EXPECT_EQ(StoredChoice(Newer(1)), "");
 }
 
 TEST_F(UpdateGui, AFailedDownloadKeepsTheWindowAndStartsNothing) {
-    Serve("2.3.1.18", {"--fail", "path=/module/QorvaneSetup-2.3.1.18.run,status=500"});
+    Serve(Newer(1), {"--fail", "path=/module/QorvaneSetup-" + Newer(1) + ".run,status=500"});
     const unsigned long window = Choose(kUpdateY);
     ASSERT_NE(window, 0u);
     ASSERT_TRUE(m_client.WaitForOutput("download installer part 0 fail", X11Session::kWaitMs));

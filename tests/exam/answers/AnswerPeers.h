@@ -11,6 +11,7 @@
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
+#include "foundation/Version.h"
 
 // The peers of the answer store as real processes: the built client, the
 // downloader and platform stand-ins, and logind's mock on the private bus of
@@ -18,8 +19,8 @@
 
 constexpr const char* kAnswerPath = "/lms/api/ExamAnswer.ashx";
 constexpr const char* kBoxPath = "/a.tundrelcgi";
-constexpr const char* kOkAnswer =
-    R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":"2.3.1.17"}]))";
+inline const std::string kOkAnswer =
+    R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" + std::string(kClientVersion) + R"("}]))";
 constexpr int kDeliveryWaitMs = 30000;
 
 class LogindMock {

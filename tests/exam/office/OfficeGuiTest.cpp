@@ -25,6 +25,7 @@
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
+#include "foundation/Version.h"
 
 namespace {
 
@@ -427,7 +428,7 @@ TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle, kWaitMs));
     EXPECT_EQ(Exam("CheckExamStatus"),
               "cb({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{"
-              "\"examStatus\":\"2\"}],\"version\":\"2.3.1.17\"})");
+              "\"examStatus\":\"2\"}],\"version\":\"" + std::string(kClientVersion) + "\"})");
 }
 
 }  // namespace

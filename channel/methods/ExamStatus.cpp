@@ -1,3 +1,3 @@
-#include "exam/window/ExamStatus.h"
+#include "channel/methods/ExamStatus.h"
 
 std::atomic<int> examStatus{kExamStatusNone};
