@@ -56,8 +56,8 @@ QString ProxyText(int loadResult, const ProxySettings& proxy) {
         return StringTable::Text("STR_PROXY_OFF");
     }
     const int port = proxy.port < 0 ? kDefaultProxyPort : proxy.port;
-    return StringTable::Text("STR_PROXY_ON") + QString::fromUtf8(kProxyServerLabel) + Ansi(proxy.host) +
-           ":" + QString::number(port);
+    return StringTable::Text("STR_PROXY_ON") + QString::fromUtf8(kProxyServerLabel) +
+           Ansi(proxy.host) + ":" + QString::number(port);
 }
 
 QString ProxyAuthText(int loadResult, const ProxySettings& proxy, bool haveUser,
@@ -78,8 +78,9 @@ QString ProxyAuthText(int loadResult, const ProxySettings& proxy, bool haveUser,
     }
     // One mark per character, not per byte of the narrow text.
     const QString password = Ansi(pass);
-    return QString::fromUtf8(kProxyTypeLabel) + Ansi(type) + QString::fromUtf8(kProxyUserLabel) + Ansi(user) +
-           QString::fromUtf8(kProxyPasswordLabel) + QString(password.size(), QChar('*'));
+    return QString::fromUtf8(kProxyTypeLabel) + Ansi(type) + QString::fromUtf8(kProxyUserLabel) +
+           Ansi(user) + QString::fromUtf8(kProxyPasswordLabel) +
+           QString(password.size(), QChar('*'));
 }
 
 QString DownloaderText(bool running, int port) {

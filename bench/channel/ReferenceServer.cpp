@@ -16,7 +16,8 @@ httplib::Server* g_server = nullptr;
 int main(int argc, char** argv) {
     int port = argc > 1 ? std::atoi(argv[1]) : 32900;
     const std::string body =
-        R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" + std::string(kClientVersion) + R"("}]))";
+        R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" +
+        std::string(kClientVersion) + R"("}]))";
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(10); };
     server.Get(".*", [&](const httplib::Request&, httplib::Response& response) {

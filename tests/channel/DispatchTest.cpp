@@ -10,7 +10,8 @@
 namespace {
 
 const std::string kUnknown =
-    R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" + std::string(kClientVersion) + R"("}]))";
+    R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" +
+    std::string(kClientVersion) + R"("}]))";
 
 class DispatchTest : public testing::Test {
 protected:

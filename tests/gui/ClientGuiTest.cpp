@@ -7,11 +7,11 @@
 #include <string>
 #include <thread>
 
+#include "foundation/Version.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
-#include "foundation/Version.h"
 
 namespace {
 
@@ -109,7 +109,8 @@ TEST_F(ClientGui, ExitProcessAnswersFirstThenTheClientAndItsIconGo) {
                                        "/COMMANDREQUEST.KIVO?MethodName=ExitProcess&RequstArgs=");
     EXPECT_EQ(answer.body,
               "callback([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-              "\"version\":\"" + std::string(kClientVersion) + "\"}])");
+              "\"version\":\"" +
+                  std::string(kClientVersion) + "\"}])");
     EXPECT_EQ(client.process().Wait(X11Session::kWaitMs), 0) << client.process().Output();
     EXPECT_FALSE(X11Session::TrayIconDockedForPid(client.process().Pid()));
     EXPECT_NE(client.process().Output().find("program exit !"), std::string::npos);

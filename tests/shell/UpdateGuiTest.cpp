@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "foundation/Version.h"
 #include "storage/LocalDatabase.h"
 #include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
@@ -18,7 +19,6 @@
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
-#include "foundation/Version.h"
 
 namespace {
 
@@ -135,9 +135,9 @@ TEST_F(UpdateGui, UpdateNowDownloadsStartsTheInstallerAndCloses) {
     Serve(Newer(1), {"--fail", "path=/module/QorvaneSetup-" + Newer(1) + ".run,delay=40"});
     Choose(kUpdateY);
     JournalWatch installed(m_dir.file("installed.jsonl"));
-    EXPECT_TRUE(installed.WaitFor(
-        [](const Json::Value& e) { return e["version"].asString() == Newer(1); },
-        X11Session::kWaitMs));
+    EXPECT_TRUE(
+        installed.WaitFor([](const Json::Value& e) { return e["version"].asString() == Newer(1); },
+                          X11Session::kWaitMs));
     EXPECT_TRUE(X11Session::WaitForWindowGone(kUpdateTitle));
     EXPECT_EQ(std::filesystem::file_size(m_dir.file("data/QorvaneSetup-" + Newer(1) + ".run")),
               static_cast<uintmax_t>(kRangedSize));

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "tests/support/HttpFetch.h"
 #include "foundation/Version.h"
+#include "tests/support/HttpFetch.h"
 
 // The local channel as a page uses it: a request to one of its paths
 // ("/EXAMREQUEST.KIVO", ...) with the callback "cb", and the answers it gets.
@@ -22,7 +22,8 @@ inline std::string CallChannel(int port, const std::string& path, const std::str
 inline std::string JsonpOk(const std::string& callback = "cb") {
     return callback +
            "([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-           "\"version\":\"" + std::string(kClientVersion) + "\"}])";
+           "\"version\":\"" +
+           std::string(kClientVersion) + "\"}])";
 }
 
 inline std::string JsonpFailure(const std::string& message, const std::string& callback = "cb") {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "foundation/Version.h"
 #include "tests/exam/answers/AnswerPeers.h"
 #include "tests/support/HttpFetch.h"
-#include "foundation/Version.h"
 
 namespace {
 
@@ -207,7 +207,8 @@ TEST_F(AnswerDelivery, NotJsonIsRefusedAndNothingIsStored) {
     StartClient();
     EXPECT_EQ(
         m_client.Submit(""),
-        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":")" + std::string(kClientVersion) + R"("}]))");
+        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":")" +
+            std::string(kClientVersion) + R"("}]))");
     EXPECT_EQ(
         m_client.Submit("{\"userUid\":\"x\"}").find("error json formart!") != std::string::npos,
         true);
@@ -240,7 +241,8 @@ TEST_F(AnswerDelivery, AnAnswerStoredNowhereIsNotCalledOk) {
     StartClient();
     EXPECT_EQ(
         m_client.Submit(AnswerBody(m_web, "exam-1")),
-        R"(cb([{"errorCode":"-1","errorMsg":"answer not stored","isSuccess":"false","version":")" + std::string(kClientVersion) + R"("}]))");
+        R"(cb([{"errorCode":"-1","errorMsg":"answer not stored","isSuccess":"false","version":")" +
+            std::string(kClientVersion) + R"("}]))");
     // With the downloader back, its table is a durable home: ok again.
     StartDownloader();
     EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-2")), kOkAnswer);

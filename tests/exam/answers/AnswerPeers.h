@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Version.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
-#include "foundation/Version.h"
 
 // The peers of the answer store as real processes: the built client, the
 // downloader and platform stand-ins, and logind's mock on the private bus of
@@ -20,7 +20,8 @@
 constexpr const char* kAnswerPath = "/lms/api/ExamAnswer.ashx";
 constexpr const char* kBoxPath = "/a.tundrelcgi";
 inline const std::string kOkAnswer =
-    R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" + std::string(kClientVersion) + R"("}]))";
+    R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" +
+    std::string(kClientVersion) + R"("}]))";
 constexpr int kDeliveryWaitMs = 30000;
 
 class LogindMock {

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "foundation/Version.h"
 #include "platform/x11/X11Windows.h"
 #include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
@@ -25,7 +26,6 @@
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
-#include "foundation/Version.h"
 
 namespace {
 
@@ -428,7 +428,8 @@ TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle, kWaitMs));
     EXPECT_EQ(Exam("CheckExamStatus"),
               "cb({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{"
-              "\"examStatus\":\"2\"}],\"version\":\"" + std::string(kClientVersion) + "\"})");
+              "\"examStatus\":\"2\"}],\"version\":\"" +
+                  std::string(kClientVersion) + "\"})");
 }
 
 }  // namespace
