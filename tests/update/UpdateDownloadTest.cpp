@@ -163,7 +163,7 @@ TEST_F(UpdateDownload, OnlyAnInstallerWithTheListedDigestIsStarted) {
 }
 
 TEST_F(UpdateDownload, AFailingRangeIsRetriedThenFailsTheDownload) {
-    const std::string rule = "path=/module/QorvaneSetup-2.3.1.18.run,status=500,times=";
+    const std::string rule = "path=/module/QorvaneSetup-" + Newer(1) + ".run,status=500,times=";
     StartServer(Newer(1), 2 * 1048576, "real", {"--fail", rule + "2"});
     ASSERT_TRUE(m_checker->CheckForUpdate(m_address));
     ASSERT_TRUE(m_checker->DownloadInstaller(m_checker->Offer()));  // third try of part 0
