@@ -9,11 +9,11 @@
 
 #include <algorithm>
 
-#include "courses/downloader/CourseManagerClient.h"
-#include "courses/downloader/DownloaderUser.h"
+#include "config/StringTable.h"
 #include "courses/manager/LessonListRules.h"
 #include "foundation/TextUtil.h"
-#include "shell/config/StringTable.h"
+#include "peers/downloader/CourseManagerClient.h"
+#include "peers/downloader/DownloaderUser.h"
 #include "ui/MenuWnd.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"

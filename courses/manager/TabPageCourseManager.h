@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "courses/downloader/DownloaderRecords.h"
-#include "shell/TabPageBase.h"
+#include "peers/downloader/DownloaderRecords.h"
+#include "ui/TabPageBase.h"
 
 class QCheckBox;
 class QWidget;
