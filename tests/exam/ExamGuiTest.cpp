@@ -35,6 +35,7 @@ namespace {
 const std::string kExamTitle = "Qorvane 在线考试";
 const std::string kBoxTitle = "Qorvane";
 const std::string kMonitorTitle = "系统监视器";
+const std::string kPaperTitle = "试卷加载提示信息";
 constexpr int kPageWaitMs = 30000;
 constexpr int kQuietMs = 1500;
 // A page reports a step 300 ms before it acts; the action then goes through
@@ -344,6 +345,19 @@ TEST_F(ExamGui, AKeyboardHeldElsewhereIsNeverALockInSilence) {
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
     EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
     EXPECT_EQ(required.Stop(), 0) << required.Output();
+}
+
+// The exam's own paper-loading window belongs to it (transient-for), so the
+// window manager keeps it above even the locked, full-screen exam window.
+TEST_F(ExamGui, ThePaperLoadingWindowStaysAboveTheLockedExam) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=paper", true), JsonpOk());
+    ASSERT_TRUE(WaitEvent("loaded", {"paper"}));
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
+    ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
+    EXPECT_TRUE(X11Session::WaitStackedAbove(kPaperTitle, kExamTitle));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kQuietMs));
+    EXPECT_TRUE(X11Session::WaitStackedAbove(kPaperTitle, kExamTitle, 0))
+        << "after the exam's renewals";
 }
 
 TEST_F(ExamGui, StoppingTheClientDuringALockedExamGivesTheDesktopBack) {

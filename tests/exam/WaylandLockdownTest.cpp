@@ -12,7 +12,6 @@
 #include <chrono>
 #include <functional>
 #include <future>
-#include <sstream>
 #include <thread>
 
 #include <unistd.h>
@@ -136,37 +135,6 @@ protected:
     bool WaitKey(const std::string& tag, const std::string& key) {
         return ExamPage::WaitEvent(*m_journal, "keydown", {tag, key});
     }
-    // Top-level windows bottom to top, as the window manager stacks them.
-    std::vector<std::string> StackedTitles() {
-        std::istringstream ids(X11Session::Run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}));
-        std::vector<std::string> titles;
-        std::string word;
-        while (ids >> word) {
-            if (word.rfind("0x", 0) == 0) {
-                if (word.back() == ',') {
-                    word.pop_back();
-                }
-                std::string name = X11Session::Run({"xdotool", "getwindowname", word});
-                titles.push_back(name.substr(0, name.find('\n')));
-            }
-        }
-        return titles;
-    }
-    bool Above(const std::string& upper, const std::string& lower) {
-        std::vector<std::string> titles = StackedTitles();
-        auto up = std::find(titles.begin(), titles.end(), upper);
-        auto low = std::find(titles.begin(), titles.end(), lower);
-        return up != titles.end() && low != titles.end() && up > low;
-    }
-    bool WaitAbove(const std::string& upper, const std::string& lower) {
-        for (int waited = 0; waited < kWaitMs; waited += kPollMs) {
-            if (Above(upper, lower)) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-        }
-        return false;
-    }
     // A sway binding's mark (it runs a program of its own: a moment).
     bool WaitFired(const std::string& binding) {
         for (int waited = 0; waited < kEffectMs * 4; waited += kPollMs) {
@@ -282,9 +250,11 @@ TEST_F(WaylandLockdown, MutterKeepsTheExamsOwnWindowsAboveIt) {
     ExamWindowActive();
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
     ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
-    EXPECT_TRUE(WaitAbove(kPaperTitle, kExamTitle)) << X11Session::Screenshot("paper");
+    EXPECT_TRUE(X11Session::WaitStackedAbove(kPaperTitle, kExamTitle))
+        << X11Session::Screenshot("paper");
     Quiet(kRenewalMs);
-    EXPECT_TRUE(Above(kPaperTitle, kExamTitle)) << "the exam's renewals keep it above";
+    EXPECT_TRUE(X11Session::WaitStackedAbove(kPaperTitle, kExamTitle, 0))
+        << "the exam's renewals keep it above";
     EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=4"), "");
     EXPECT_TRUE(X11Session::WaitForWindowGone(kPaperTitle));
     EXPECT_EQ(Exam("StopExam"), JsonpOk());
@@ -299,7 +269,8 @@ TEST_F(WaylandLockdown, MutterKeepsTheExamsOwnWindowsAboveIt) {
             .body;
     EXPECT_EQ(offer, "true");
     ASSERT_TRUE(X11Session::WaitForWindow(kUpdateTitle)) << m_client.Output();
-    EXPECT_TRUE(WaitAbove(kUpdateTitle, kExamTitle)) << X11Session::Screenshot("update");
+    EXPECT_TRUE(X11Session::WaitStackedAbove(kUpdateTitle, kExamTitle))
+        << X11Session::Screenshot("update");
 }
 
 // sway keeps its bindings past any X grab: the exam runs with the notice.
