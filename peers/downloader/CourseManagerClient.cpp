@@ -100,13 +100,23 @@ int PreDownload(const char* method, const std::u16string& userUid,
 
 std::string SendCourseManagerRequest(const std::string& methodName, const std::string& args) {
     std::lock_guard<std::mutex> hold(CourseManagerLock());
+    // The course manager page asks every second: an absent downloader is
+    // logged when it goes and when it is back, not once a second all day.
+    static bool downloaderGone = false;
     SOCKET socket = CreateTcpSocket();
     const int port = DownloaderPort();
     if (socket == kInvalidSocket ||
         ConnectTcp(socket, kDownloaderHost, port, kCourseManagerConnectTimeoutMs) != 0) {
-        LOG_ERROR("Connect to downloader failed.\n");
+        if (!downloaderGone) {
+            LOG_ERROR("Connect to downloader failed.\n");
+            downloaderGone = true;
+        }
         CloseSocket(socket);
         return {};
+    }
+    if (downloaderGone) {
+        LOG_INFO("Connect to downloader succeeded again.\n");
+        downloaderGone = false;
     }
     CHttpRequest request;
     request.SetHost(kDownloaderHost, port);

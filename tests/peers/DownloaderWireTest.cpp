@@ -5,10 +5,13 @@
 
 #include <cstdlib>
 
+#include "foundation/ClientLog.h"
 #include "http/Socket.h"
 #include "peers/downloader/CourseManagerClient.h"
 #include "peers/downloader/DownloaderAddress.h"
 #include "peers/downloader/SqlClient.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Files.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
@@ -103,6 +106,37 @@ TEST_F(DownloaderWire, AnAbsentDownloaderFailsEveryCall) {
     EXPECT_EQ(GetUserLessonList(u"demo-user", lessons), -1);
     ExecSqlResult result;
     EXPECT_EQ(ExecSql("select 1", result), -1);
+}
+
+// A downloader that is away is logged once when it goes and once when it
+// is back, however often the page asks meanwhile.
+TEST_F(DownloaderWire, AnOutageIsLoggedOnceAndItsEndOnce) {
+    const std::string running = std::getenv(kDownloaderPortEnvironment);
+    std::u16string user;
+    ASSERT_EQ(GetCurServerInfo(user), 0);  // whatever came before: the downloader is there
+    const std::string log = m_dir.file("client.log");
+    ClientLog::Instance().Open(log.c_str());
+    setenv(kDownloaderPortEnvironment, std::to_string(FreeLocalPort()).c_str(), 1);
+    for (int ask = 0; ask < 3; ++ask) {
+        EXPECT_NE(GetCurServerInfo(user), 0);
+    }
+    setenv(kDownloaderPortEnvironment, running.c_str(), 1);
+    EXPECT_EQ(GetCurServerInfo(user), 0);
+    EXPECT_EQ(GetCurServerInfo(user), 0);
+    setenv(kDownloaderPortEnvironment, std::to_string(FreeLocalPort()).c_str(), 1);
+    EXPECT_NE(GetCurServerInfo(user), 0);
+    ClientLog::Instance().Open(nullptr);
+
+    const std::string text = ReadWholeFile(log);
+    auto count = [&text](const std::string& line) {
+        size_t n = 0;
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("Connect to downloader failed."), 2u) << text;
+    EXPECT_EQ(count("Connect to downloader succeeded again."), 1u) << text;
 }
 
 }  // namespace
