@@ -48,6 +48,8 @@ public:
     bool Wait(int timeoutMs, int wakeFd = -1);
     // The wait status of an ended process.
     int Status() const { return m_status; }
+    // Its exit code; -1 when it was ended by a signal.
+    int ExitCode() const;
     // Ends the process at once (SIGKILL) and reaps it.
     void Terminate();
     // Forgets the process without waiting (it is still reaped later if ended).

@@ -280,8 +280,11 @@ int RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
         child.Terminate();
         return -1;
     }
-    const int status = child.Status();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return child.ExitCode();
+}
+
+int ChildHandle::ExitCode() const {
+    return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
 }
 
 std::string ProcessExecutablePath(pid_t pid) {

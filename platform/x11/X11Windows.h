@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Top-level windows of other programs (and our own) on the X display: finding
 // them by class and title, naming our own, and delivering our custom window
@@ -48,6 +49,9 @@ bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y);
 
 // The window's parent on the X display (0 when unknown).
 NativeWindow WindowParent(NativeWindow window);
+
+// The window's children on the X display, bottom first (none when unknown).
+std::vector<NativeWindow> ChildWindows(NativeWindow window);
 
 // Gives the window the keyboard focus.
 bool FocusWindow(NativeWindow window);

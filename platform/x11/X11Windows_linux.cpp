@@ -222,6 +222,27 @@ NativeWindow WindowParent(NativeWindow window) {
     return ParentOf(display, window);
 }
 
+std::vector<NativeWindow> ChildWindows(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    std::vector<NativeWindow> found;
+    if (!display || window == 0) {
+        return found;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+        found.assign(children, children + count);
+    }
+    if (children) {
+        XFree(children);
+    }
+    return found;
+}
+
 bool FocusWindow(NativeWindow window) {
     Connection connection;
     Display* display = connection.get();

@@ -10,7 +10,7 @@ cd "$1"
 failures=0
 passes=0
 
-above_platform=(foundation channel ui shell exam courses service recorder apps)
+above_platform=(foundation channel ui shell exam courses officecontainer service recorder apps)
 os_headers='#include *<(X11/|xcb/|alsa/|gst/|systemd/|sys/(wait|signalfd|eventfd|epoll|inotify|prctl|mount|syscall)\.h|signal\.h|spawn\.h|poll\.h|pthread\.h|dirent\.h)'
 present=()
 for folder in "${above_platform[@]}"; do
