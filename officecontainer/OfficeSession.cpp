@@ -14,6 +14,10 @@
 
 namespace {
 
+// What the UNO module links against, in the order they need each other.
+constexpr const char* kUnoLibraries[] = {"libuno_sal.so.3", "libuno_salhelpergcc3.so.3",
+                                         "libuno_cppu.so.3", "libuno_cppuhelpergcc3.so.3"};
+
 const char* FaultText(OfficeSession::Fault fault) {
     switch (fault) {
         case OfficeSession::Fault::kNoOffice:
@@ -88,6 +92,17 @@ bool OfficeSession::Start(const std::string& documentPath, unsigned long window,
         LOG_ERROR("office container: %s (no soffice.bin found)", FaultText(Fault::kNoOffice));
         Fail(Fault::kNoOffice);
         return false;
+    }
+    // The UNO libraries of that very office first, from its own folder: the
+    // module then binds to them, and they find the libraries they load
+    // beside themselves.
+    for (const char* library : kUnoLibraries) {
+        const std::string path = m_programDir + "/" + library;
+        if (!dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL)) {
+            LOG_ERROR("office container: %s (%s)", FaultText(Fault::kNoOffice), dlerror());
+            Fail(Fault::kNoOffice);
+            return false;
+        }
     }
     const std::string modulePath = m_moduleDir + "/" + kOfficeHostModuleFile;
     m_module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -65,11 +65,14 @@ protected:
     void StartOfficeClient(const std::string& containerOptions = "") {
         const std::string downloader = m_downloader.Url("downloader");
         m_container.emplace(m_dir.file("container.log"));
+        m_program = ProgramFolderWithStandinContainer(m_dir);
+        ASSERT_FALSE(m_program.empty());
         ASSERT_TRUE(
             StartClient(m_client, m_dir, m_port,
                         {{"QORVANE_DOWNLOADER_PORT", downloader.substr(downloader.rfind(':') + 1)},
                          {"QVOFFICE_STANDIN", containerOptions},
-                         {"QVOFFICE_STANDIN_JOURNAL", m_container->Path()}}))
+                         {"QVOFFICE_STANDIN_JOURNAL", m_container->Path()}},
+                        {}, m_program))
             << m_client.Output();
     }
     void TearDown() override {
@@ -182,6 +185,7 @@ protected:
         return count;
     }
     TempDir m_dir;
+    std::string m_program;
     std::string m_answerFile;
     int m_port = 0;
     StandinProcess m_platform;
@@ -214,9 +218,9 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
     // The learner's own Office, and a window of another program titled like
     // the container.
     ChildProcess ownOffice;
-    ASSERT_TRUE(ownOffice.Start({std::string(QORVANE_BIN_DIR) + "/soffice.bin"}, {}));
+    ASSERT_TRUE(ownOffice.Start({StandinDir() + "/soffice.bin"}, {}));
     ChildProcess lookalike;
-    ASSERT_TRUE(lookalike.Start({std::string(QORVANE_BIN_DIR) + "/QVOfficeContainer2003", "0",
+    ASSERT_TRUE(lookalike.Start({StandinDir() + "/QVOfficeContainer2003", "0",
                                  m_dir.file("other.docx"), "0", "0", "300", "200", "0"},
                                 {}));
     ASSERT_TRUE(X11Session::WaitForWindow("Qorvane"));
@@ -227,10 +231,10 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
     std::string started;
     ASSERT_TRUE(WaitContainerLine("started ", &started)) << m_client.Output();
     const int pid = std::stoi(started.substr(8));
-    EXPECT_EQ(CommandLineOf(pid), (std::vector<std::string>{
-                                      std::string(QORVANE_BIN_DIR) + "/QVOfficeContainer2003", "1",
-                                      DocumentPath("q1"), "0", "200", std::to_string(kScreenWidth),
-                                      std::to_string(kScreenHeight - 200), "0"}));
+    EXPECT_EQ(CommandLineOf(pid),
+              (std::vector<std::string>{
+                  m_program + "/QVOfficeContainer2003", "1", DocumentPath("q1"), "0", "200",
+                  std::to_string(kScreenWidth), std::to_string(kScreenHeight - 200), "0"}));
 
     // The container's window ends up inside the exam window, below the bar.
     const std::string placed =
