@@ -1,5 +1,6 @@
 #include "officecontainer/ContainerWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>

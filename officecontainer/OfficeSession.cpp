@@ -9,6 +9,7 @@
 
 #include "foundation/ClientLog.h"
 #include "officecontainer/FileUrl.h"
+#include "officecontainer/OfficeLocation.h"
 #include "officecontainer/StoreFilter.h"
 #include "platform/process/Processes.h"
 
@@ -165,43 +166,49 @@ bool OfficeSession::SpawnOffice() {
     }
     options.environment.push_back("SAL_USE_VCLPLUGIN=gen");
     options.nullStdio = true;
-    int error = 0;
-    ChildHandle office = ChildHandle::Spawn(options, &error);
-    if (!office.Valid()) {
-        LOG_ERROR("office container: cannot start %s: %d", options.argv[0].c_str(), error);
-        return false;
-    }
-    m_officePid = office.Pid();
-    if (m_watcher.joinable()) {
-        m_watcher.detach();  // the previous watcher is the caller
-    }
-    m_watcher = std::thread([this, child = std::make_shared<ChildHandle>(std::move(office))] {
-        child->Wait(-1);
-        const int status = child->Status();
-        const int exitCode = child->ExitCode();
-        m_officePid = 0;
-        bool restart = false;
-        {
+    // Our office never outlives us, even when the client has to kill us.
+    // The watcher starts it, as the thread that lives as long as it does.
+    options.endWithParent = true;
+    auto started = std::make_shared<std::promise<bool>>();
+    std::future<bool> spawned = started->get_future();
+    m_watcher = std::thread([this, options, started] {
+        bool first = true;
+        for (;;) {
+            int error = 0;
+            ChildHandle office = ChildHandle::Spawn(options, &error);
+            if (!office.Valid()) {
+                LOG_ERROR("office container: cannot start %s: %d", options.argv[0].c_str(), error);
+            }
+            if (first) {
+                started->set_value(office.Valid());
+                first = false;
+            }
+            if (!office.Valid()) {
+                break;
+            }
+            m_officePid = office.Pid();
+            office.Wait(-1);
+            m_officePid = 0;
+            // A first start on a new profile ends at once asking to be
+            // started again.
             std::lock_guard<std::mutex> lock(m_lock);
-            m_officeEnded = true;
-            restart = m_state == State::kStarting && exitCode == kRestartExitCode;
-            m_changed.notify_all();
-        }
-        if (restart && SpawnOffice()) {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_officeEnded = false;
-            return;
+            if (m_state != State::kStarting || office.ExitCode() != kRestartExitCode) {
+                m_officeEnded = true;
+                m_changed.notify_all();
+                if (m_state == State::kStarting || m_state == State::kOpen) {
+                    LOG_ERROR("office container: %s (status %d)", FaultText(Fault::kOfficeEnded),
+                              office.Status());
+                    m_ending = true;
+                }
+                break;
+            }
         }
         m_giveUp.Set();
-        std::unique_lock<std::mutex> lock(m_lock);
-        const bool running = m_state == State::kStarting || m_state == State::kOpen;
-        lock.unlock();
-        if (running) {
-            LOG_ERROR("office container: %s (status %d)", FaultText(Fault::kOfficeEnded), status);
+        if (m_ending) {
             Fail(Fault::kOfficeEnded);
         }
     });
-    return true;
+    return spawned.get();
 }
 
 void OfficeSession::Load(OfficeStart start) {

@@ -89,6 +89,7 @@ private:
     std::condition_variable m_changed;
     State m_state = State::kIdle;
     bool m_officeEnded = false;
+    bool m_ending = false;  // it ended by itself
 
     StopEvent m_giveUp;  // the office ended, or we are closing
     std::thread m_watcher;

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMetaObject>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "officecontainer/OfficeLocation.h"
 #include "officecontainer/OfficeSession.h"
 #include "platform/paths/ProgramDirectory.h"
+#include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "shell/config/StringTable.h"
 
@@ -51,6 +53,9 @@ int main(int argc, char** argv) {
                      error.c_str());
         return 2;
     }
+    // A termination request closes like the client's close request: the
+    // office is ended with us, not left behind.
+    BlockStopSignals();
     QApplication app(argc, argv);
     if (!StringTable::Init(ReadStringTable)) {
         LOG_WARN("office container: no string table at %s%s", ProgramDirectory().c_str(),
@@ -75,6 +80,12 @@ int main(int argc, char** argv) {
         if (message == kSaveMessage) {
             session.Save();
         }
+    });
+    const int stopSignals = OpenStopSignalDescriptor();
+    QSocketNotifier stopRequest(stopSignals, QSocketNotifier::Read);
+    QObject::connect(&stopRequest, &QSocketNotifier::activated, [&] {
+        ReadStopSignal(stopSignals);
+        shown.close();
     });
     session.Start(args->document, shown.winId(), args->width, args->height);
     app.exec();

@@ -126,11 +126,19 @@ public:
                     }
                 }
             }
-            // To the document's own address with its own filter: written
-            // whether or not anything changed, and never asked about.
+            // With its own filter, whether or not anything changed, never
+            // asked about; written beside the document and renamed over it,
+            // so that the document is never seen half written (and the
+            // client may have moved the earlier version away meanwhile).
             const beans::PropertyValue properties[] = {Property("FilterName", uno::Any(filter)),
                                                        Property("Overwrite", uno::Any(true))};
-            storable->storeToURL(m_documentUrl, Sequence<beans::PropertyValue>(properties, 2));
+            const OUString partial = m_documentUrl + ".saving";
+            storable->storeToURL(partial, Sequence<beans::PropertyValue>(properties, 2));
+            if (osl::File::move(partial, m_documentUrl) != osl::FileBase::E_None) {
+                osl::File::remove(partial);
+                *detail = "cannot put the saved document in place";
+                return false;
+            }
             return true;
         } catch (const uno::Exception& error) {
             *detail = ToUtf8(error.Message);

@@ -23,6 +23,10 @@ struct SpawnOptions {
     ProcessUser user;
     bool newSession = false;  // detach from the caller's terminal
     bool nullStdio = false;   // standard streams on /dev/null
+    // The child is killed when the thread that started it ends (and so
+    // when the caller dies, even by SIGKILL): for helpers that must never
+    // outlive their parent.
+    bool endWithParent = false;
 };
 
 // A started process. Waiting uses a process descriptor, so it wakes at the

@@ -21,6 +21,7 @@
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/OfficeStandin.h"
+#include "tests/support/QuestionBar.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
@@ -34,15 +35,6 @@ const std::string kOfficeDir = "/usr/lib/libreoffice/program";
 // A cold office on a busy two-core machine takes its time.
 constexpr int kOfficeWaitMs = 120000;
 constexpr int kWaitMs = 30000;
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 1024;
-// btn_save and btn_close of the question bar, from the right edge.
-constexpr int kSaveX = kScreenWidth - 120 + 48;
-constexpr int kCloseX = kScreenWidth - 220 + 48;
-constexpr int kButtonY = 24;
-// OK of the client's message box (CMyMsgBox.xml).
-constexpr int kBoxOkX = 170;
-constexpr int kBoxOkY = 100;
 
 std::string Fixture(const std::string& name) {
     return std::string(QORVANE_SOURCE_DIR) + "/tools/platform/fixtures/documents/" + name;
@@ -322,7 +314,7 @@ TEST_F(OfficeContainerGui, CourseDocumentOpensInTheCourseView) {
     ASSERT_TRUE(WaitOpened()) << m_client.Output();
     EXPECT_NE(TreeOf(window->id).find(kContainer), std::string::npos);
     X11Session::Screenshot("course-document-open");
-    Click(kScreenWidth - 120 + 48, kButtonY);  // btn_close of the course view
+    Click(kSaveX, kButtonY);  // the course view's btn_close sits where btn_save does
     EXPECT_TRUE(X11Session::WaitForWindowGone("课程文档"));
     EXPECT_TRUE(WaitContainerGone());
     EXPECT_TRUE(WaitOurOfficesGone(0));

@@ -22,6 +22,7 @@
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/OfficeStandin.h"
+#include "tests/support/QuestionBar.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
@@ -31,15 +32,6 @@ namespace {
 const std::string kExamTitle = "Qorvane 在线考试";
 const std::string kPaperTitle = "试卷加载提示信息";
 constexpr int kWaitMs = 30000;
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 1024;
-// btn_save and btn_close of the bar: 96 x 31 at y 9, from the right edge.
-constexpr int kSaveX = kScreenWidth - 120 + 48;
-constexpr int kCloseX = kScreenWidth - 220 + 48;
-constexpr int kButtonY = 24;
-// OK of the message box (CMyMsgBox.xml).
-constexpr int kBoxOkX = 170;
-constexpr int kBoxOkY = 100;
 
 class OfficeGui : public testing::Test {
 protected:
