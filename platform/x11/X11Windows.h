@@ -69,5 +69,8 @@ bool SendDeleteWindow(NativeWindow window);
 // embedded in ours that must make room for our own controls.
 bool SetWindowMapped(NativeWindow window, bool mapped);
 
+// True while the window is mapped (shown, or would be if its ancestors were).
+bool WindowMapped(NativeWindow window);
+
 // Moves a window to x, y within its parent.
 bool MoveWindow(NativeWindow window, int x, int y);

@@ -222,6 +222,17 @@ NativeWindow WindowParent(NativeWindow window) {
     return ParentOf(display, window);
 }
 
+bool WindowMapped(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsUnmapped;
+}
+
 std::vector<NativeWindow> ChildWindows(NativeWindow window) {
     Connection connection;
     Display* display = connection.get();
