@@ -73,14 +73,19 @@ void ContainerWindow::ShowMessage(const QString& text) {
 }
 
 bool ContainerWindow::PassKeyToOffice(QEvent* event) {
-    const std::vector<NativeWindow> children = ChildWindows(winId());
-    if (children.empty()) {
+    // A dialog the office shows (Insert Table...) takes the keys while it is
+    // up; otherwise the document's frame, the topmost child of our window
+    // (our own widgets are no native windows).
+    NativeWindow target = TopmostShownWindowOf(m_session->OfficePid());
+    if (target == 0) {
+        const std::vector<NativeWindow> children = ChildWindows(winId());
+        target = children.empty() ? 0 : children.back();
+    }
+    if (target == 0) {
         return false;
     }
     auto* key = static_cast<QKeyEvent*>(event);
-    // The office's frame is the topmost child; our own widgets are no
-    // native windows.
-    SendKeyEvent(children.back(), event->type() == QEvent::KeyPress, key->nativeScanCode(),
+    SendKeyEvent(target, event->type() == QEvent::KeyPress, key->nativeScanCode(),
                  key->nativeModifiers());
     return true;
 }

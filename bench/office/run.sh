@@ -65,12 +65,15 @@ open_question() {
     echo $(( $(now_ms) - start ))
 }
 container_pid() { pgrep -P "$client_pid" -x QVOfficeContainer2003 | head -1; }
+# Closes the question; the time from the click until the container is gone.
 close_question() {
-    local container
+    local container start
     container=$(container_pid)
     sleep 0.5
+    start=$(now_ms)
     xdotool mousemove $kCloseX $kButtonY click 1
-    while [[ -n "$container" && -d /proc/$container ]]; do sleep $kPollSeconds; done
+    while [[ -n "$container" && -d /proc/$container ]]; do sleep 0.01; done
+    echo $(( $(now_ms) - start ))
 }
 
 first=$(open_question q0 "$blank")
@@ -78,11 +81,12 @@ container=$(container_pid)
 office_pid=$(pgrep -P "$container" -x soffice.bin | head -1)
 container_rss=$(rss_kb "$container")
 office_rss=$(rss_kb "$office_pid")
-close_question
+close_question >/dev/null
 times=()
+closes=()
 for run in $(seq "$runs"); do
     times+=($(open_question "q$run" "$blank"))
-    close_question
+    closes+=($(close_question))
 done
 
 # Save of an unchanged 1 MB document, through the container's window.
@@ -90,7 +94,7 @@ open_question big "$work/big.docx" >/dev/null
 container=$(container_pid)
 window=$(xdotool search --pid "$container" --name '^Qorvane$' | head -1)
 save=$("$bin/bench_office_save" "$window" "$folder/big.docx" 10 | tail -1)
-close_question
+close_question >/dev/null
 
 # LibreOffice on its own with the same document, until its window shows:
 # cold with a new profile, then warm with that profile.
@@ -109,6 +113,7 @@ cold=$(solo)
 warm=$(solo)
 
 echo "StartExamQuestion -> document open in the embedded container: first ${first} ms; next $runs: median $(median "${times[@]}") ms, max $(maximum "${times[@]}") ms (all: ${times[*]})"
+echo "close (click on btn_close -> container ended): median $(median "${closes[@]}") ms, max $(maximum "${closes[@]}") ms"
 echo "memory with a document open: container ${container_rss} kB + its LibreOffice ${office_rss} kB RSS"
 echo "save request, unchanged $big_bytes-byte docx: $save"
 echo "LibreOffice alone opening it: cold ${cold} ms, warm ${warm} ms"

@@ -50,6 +50,10 @@ bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y);
 // The window's parent on the X display (0 when unknown).
 NativeWindow WindowParent(NativeWindow window);
 
+// The topmost top-level window on the screen that the process published its
+// id on (a dialog of another program), or 0 when it shows none.
+NativeWindow TopmostShownWindowOf(long pid);
+
 // The window's children on the X display, bottom first (none when unknown).
 std::vector<NativeWindow> ChildWindows(NativeWindow window);
 

@@ -198,6 +198,26 @@ NativeWindow FindProcessWindow(const std::string& title, long pid) {
     });
 }
 
+NativeWindow TopmostShownWindowOf(long pid) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || pid <= 0) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    NativeWindow topmost = 0;
+    // The walk goes bottom up: the last match is the topmost one.
+    FindTopLevel(display, [&](Window w) {
+        XWindowAttributes attributes{};
+        if (ProcessIdOf(display, w) == pid && XGetWindowAttributes(display, w, &attributes) &&
+            attributes.map_state == IsViewable) {
+            topmost = w;
+        }
+        return false;
+    });
+    return topmost;
+}
+
 bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y) {
     Connection connection;
     Display* display = connection.get();

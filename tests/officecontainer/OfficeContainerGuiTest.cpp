@@ -296,12 +296,18 @@ TEST_F(OfficeContainerGui, WordQuestionIsTypedSavedAndUploadedInALockedExam) {
     // keyboard.
     PointAtTheDocument();
     Type({"Hello exam", "key:Return", "oops", "key:ctrl+z", "key:ctrl+b", "strong"});
+    // A dialog of the office gets the keys while it is up: Insert Table, and
+    // Return inserts it.
+    Type({"key:ctrl+F12"});
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    Type({"key:Return"});
     X11Session::Screenshot("word-question-typed");
     const std::string body = SaveAndUpload("q1", "docx", "word/document.xml");
     EXPECT_NE(body.find("Hello exam"), std::string::npos) << body;
     EXPECT_NE(body.find("strong"), std::string::npos) << body;
     EXPECT_EQ(body.find("oops"), std::string::npos) << body;  // undone
     EXPECT_NE(body.find("<w:b/>"), std::string::npos) << body;
+    EXPECT_NE(body.find("<w:tbl>"), std::string::npos) << body;
 
     // The window closed after the upload: the container and its office are
     // gone, its profile too; the learner's own office runs on.
