@@ -4,6 +4,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <poll.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -218,6 +221,63 @@ NativeWindow TopmostShownWindowOf(long pid) {
     return topmost;
 }
 
+namespace {
+
+// How long a window manager may take to let go of a window we take.
+constexpr int kWithdrawWaitMs = 2000;
+
+// True while a window manager looks after the window: it sits in a frame of
+// the manager's, or carries a WM_STATE other than withdrawn.
+bool Managed(Display* display, Window window) {
+    if (ParentOf(display, window) != DefaultRootWindow(display)) {
+        return true;
+    }
+    Atom state = XInternAtom(display, "WM_STATE", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool managed = false;
+    if (XGetWindowProperty(display, window, state, 0, 2, False, state, &type, &format, &count,
+                           &after, &data) == Success &&
+        data && format == 32 && count > 0) {
+        managed = *reinterpret_cast<long*>(data) != WithdrawnState;
+    }
+    if (data) {
+        XFree(data);
+    }
+    return managed;
+}
+
+// Withdraws a managed window (ICCCM 4.1.4) and waits, on the window's own
+// events, until the manager has let go of it.
+void Withdraw(Display* display, Window window) {
+    XSelectInput(display, window, StructureNotifyMask | PropertyChangeMask);
+    XWithdrawWindow(display, window, DefaultScreen(display));
+    XSync(display, False);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWithdrawWaitMs);
+    while (Managed(display, window)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            break;
+        }
+        if (XPending(display) == 0) {
+            pollfd entry{ConnectionNumber(display), POLLIN, 0};
+            if (poll(&entry, 1, static_cast<int>(left)) <= 0) {
+                continue;
+            }
+        }
+        XEvent event;
+        XNextEvent(display, &event);
+    }
+    XSelectInput(display, window, NoEventMask);
+}
+
+}  // namespace
+
 bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y) {
     Connection connection;
     Display* display = connection.get();
@@ -225,7 +285,12 @@ bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y) {
         return false;
     }
     XSetErrorHandler(IgnoreErrors);
-    // The window manager lets go of a client reparented away from its frame.
+    // Taken from under a window manager that still looks after it, the
+    // window races with the manager's own unmanaging, which may hide it or
+    // take it back to the desktop afterwards: it is withdrawn first.
+    if (ParentOf(display, window) != parent && Managed(display, window)) {
+        Withdraw(display, window);
+    }
     XReparentWindow(display, window, parent, x, y);
     XMapRaised(display, window);
     XSync(display, False);
