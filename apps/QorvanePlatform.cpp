@@ -1,6 +1,6 @@
 // QorvanePlatform: the desktop client.
 
-#include "shell/ClientApp.h"
+#include "apps/ClientApp.h"
 
 int main(int argc, char** argv) {
     return RunClient(argc, argv);

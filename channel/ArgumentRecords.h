@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/x11/X11Windows.h"
+
 // The argument records a channel handler parses from RequestArgs and hands to
 // a window. A record lives on the handler's stack for one call; a window that
 // receives one copies what it keeps. Texts are the bytes the page sent (UTF-8).
@@ -41,9 +43,9 @@ struct ExamQuestionArgs {
     std::string examQuestionContent;  // percent-decoded
     bool isTop = false;
     // Set by the handler, not read from JSON (Parse leaves them alone): the
-    // exam window's native handle (may be null) and whether the question is
+    // exam window's X window (0 without one) and whether the question is
     // only looked at.
-    void* ownerWindow = nullptr;
+    NativeWindow ownerWindow = 0;
     bool lookOnly = false;
 
     int Parse(std::string_view json);

@@ -24,6 +24,15 @@ bool SetChannelHandler(const std::string& method, ChannelHandler handler) {
     return false;
 }
 
+bool HasChannelHandler(const std::string& method) {
+    for (size_t i = 0; i < kChannelRoutes.size(); ++i) {
+        if (method == kChannelRoutes[i].method) {
+            return static_cast<bool>(Handlers()[i]);
+        }
+    }
+    return false;
+}
+
 void ClearChannelHandlers() {
     for (auto& handler : Handlers()) {
         handler = nullptr;

@@ -49,6 +49,8 @@ constexpr std::array<ChannelRoute, 18> kChannelRoutes{{
 // a method without a handler is answered "unknown request".
 bool SetChannelHandler(const std::string& method, ChannelHandler handler);
 void ClearChannelHandlers();
+// Whether the method of the table has a handler installed.
+bool HasChannelHandler(const std::string& method);
 
 // Routes by path and MethodName, both compared ignoring case, and fills the
 // answer. Returns the handler's result, or -1 for an unknown path or method.

@@ -82,35 +82,23 @@ size_t CLog::PendingSize() const {
     return m_pending.size();
 }
 
-int CLog::Append(Level level, const char* format, va_list args) {
-    if (format == nullptr || format[0] == '\0') {
-        return 0;
-    }
+int CLog::WriteMessage(Level level, const std::string& message) {
     if (level == Level::Debug) {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_level > kDebugLevel) {
             return 0;
         }
     }
-    char message[kMessageBufferSize];
-    vsnprintf(message, sizeof(message), format, args);
-
     std::unique_lock<std::mutex> lock(m_lock);
     if (m_pending.size() >= kPendingLimit) {
         return -1;
     }
     size_t before = m_pending.size();
-    // The stamp is taken under the lock so that lines stay in time order.
-    m_pending += "[" + TimestampText() + "] ";
-    if (level == Level::Error) {
-        m_pending += "Error:";
-    } else if (level == Level::Debug) {
-        m_pending += "Debug:";
-    }
-    m_pending += message;
-    if (m_pending.back() != '\n') {
-        m_pending += '\n';
-    }
+    const char* prefix = level == Level::Error     ? "Error:"
+                         : level == Level::Debug   ? "Debug:"
+                         : level == Level::Warning ? "Warning:"
+                                                   : "";
+    AppendLine(m_pending, prefix, message);
     // Wake the writer only when its wait condition changes: the first pending
     // line starts the delay, crossing the threshold ends it.
     bool wake = before == 0 || (before < kWriteThreshold && m_pending.size() >= kWriteThreshold);
@@ -173,28 +161,4 @@ void CLog::WriteOut(const std::string& text) {
     if (m_file != stdout) {
         m_currentSize += static_cast<long>(text.size());
     }
-}
-
-int CLog::Write(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int result = Append(Level::Plain, format, args);
-    va_end(args);
-    return result;
-}
-
-int CLog::Error(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int result = Append(Level::Error, format, args);
-    va_end(args);
-    return result;
-}
-
-int CLog::Debug(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int result = Append(Level::Debug, format, args);
-    va_end(args);
-    return result;
 }

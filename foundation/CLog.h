@@ -9,15 +9,15 @@
 #include <thread>
 
 #include "foundation/Clock.h"
+#include "foundation/LogWriter.h"
 
 // The asynchronous log of the service and the recorder. A call only formats
 // its line and appends it to a pending text in memory; the log's own writer
 // thread moves the pending text to numbered files "<base>_<n>.log", so callers
 // never wait for the disk. The writer sleeps until there is enough to write
 // (kWriteThreshold bytes) or a line has waited kWriteDelay.
-class CLog {
+class CLog : public LogWriter {
 public:
-    static constexpr size_t kMessageBufferSize = 10240;
     static constexpr size_t kPendingLimit = 16 * 1024 * 1024;
     static constexpr int kFileCount = 10;
     static constexpr long kFileSizeLimit = 16 * 1024 * 1024;
@@ -45,19 +45,14 @@ public:
     // appending and starts the writer thread when it is not running yet.
     void Open(const char* path);
 
-    // Each returns 0, or -1 when the line is dropped because kPendingLimit
-    // bytes are already waiting.
-    int Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    int Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    int Debug(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Write, Error and Debug return 0, or -1 when the line is dropped
+    // because kPendingLimit bytes are already waiting.
 
     void SetLevel(int level);
     size_t PendingSize() const;
 
 private:
-    enum class Level { Plain, Error, Debug };
-
-    int Append(Level level, const char* format, va_list args);
+    int WriteMessage(Level level, const std::string& message) override;
     void Run();
     void WriteOut(const std::string& text);
     void OpenIndexFile(const char* mode);

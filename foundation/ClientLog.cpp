@@ -75,27 +75,17 @@ void ClientLog::OpenFile() {
     }
 }
 
-int ClientLog::WriteLine(Level level, const char* format, va_list args) {
-    if (format == nullptr || format[0] == '\0') {
-        return 0;
-    }
-    char message[kMessageBufferSize];
-    vsnprintf(message, sizeof(message), format, args);
-
+int ClientLog::WriteMessage(Level level, const std::string& message) {
     std::lock_guard<std::mutex> guard(m_lock);
-    // The timestamp is taken under the lock so that lines stay in time order.
     std::string line;
-    if (strcmp(message, "\n") != 0) {
-        line = "[" + TimestampText() + "] ";
-        if (level == Level::Warning) {
-            line += "Warning: ";
-        } else if (level == Level::Error) {
-            line += "Error: ";
-        }
-    }
-    line += message;
-    if (line.back() != '\n') {
-        line += '\n';
+    if (message == "\n") {
+        line = message;  // a bare line break stays one, without a stamp
+    } else {
+        const char* prefix = level == Level::Warning ? "Warning: "
+                             : level == Level::Error ? "Error: "
+                             : level == Level::Debug ? "Debug: "
+                                                     : "";
+        AppendLine(line, prefix, message);
     }
     OpenFile();
     fwrite(line.data(), 1, line.size(), m_file);
@@ -106,28 +96,4 @@ int ClientLog::WriteLine(Level level, const char* format, va_list args) {
     }
     CloseFile();
     return 0;
-}
-
-int ClientLog::Write(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int result = WriteLine(Level::Plain, format, args);
-    va_end(args);
-    return result;
-}
-
-int ClientLog::Warning(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int result = WriteLine(Level::Warning, format, args);
-    va_end(args);
-    return result;
-}
-
-int ClientLog::Error(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int result = WriteLine(Level::Error, format, args);
-    va_end(args);
-    return result;
 }

@@ -4,22 +4,19 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/LogWriter.h"
+
 // The client's synchronous text log. Every call formats one line and appends it
 // to the file at once on the caller's thread; the file is open only while that
 // line is written, so another process may rename or delete it between lines.
 // Lines written before Open() (or after Open(nullptr)) go to standard output.
-class ClientLog {
+class ClientLog : public LogWriter {
 public:
-    static constexpr size_t kMessageBufferSize = 10240;
     static constexpr long kRotateSize = 10 * 1024 * 1024;
 
     static ClientLog& Instance();
 
     void Open(const char* path);
-
-    int Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    int Warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    int Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     std::string Path() const;
 
@@ -27,8 +24,7 @@ public:
     ClientLog() = default;
 
 private:
-    enum class Level { Plain, Warning, Error };
-    int WriteLine(Level level, const char* format, va_list args);
+    int WriteMessage(Level level, const std::string& message) override;
     void OpenFile();
     void CloseFile();
 

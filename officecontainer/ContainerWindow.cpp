@@ -5,8 +5,8 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include "config/StringTable.h"
 #include "platform/x11/X11Windows.h"
-#include "shell/config/StringTable.h"
 
 namespace {
 

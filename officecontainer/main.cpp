@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "config/StringTable.h"
 #include "foundation/ClientLog.h"
 #include "officecontainer/ContainerArguments.h"
 #include "officecontainer/ContainerWindow.h"
@@ -26,7 +27,6 @@
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/signals/StopSignals.h"
 #include "platform/x11/X11MessageFilter.h"
-#include "shell/config/StringTable.h"
 
 namespace {
 

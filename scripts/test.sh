@@ -7,6 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
 "$top/scripts/build.sh"
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$top}
+# Debug information names the build folder; hits across clones matter more here.
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
 # Fuzz targets need clang's libFuzzer; they get a build of their own.
 fuzz=${QORVANE_FUZZ_DIR:-$top/build-fuzz}

@@ -45,17 +45,6 @@ JobState& Job() {
     return state;
 }
 
-int PortFromEnvironment(const char* name, int fixed) {
-    const char* text = std::getenv(name);
-    if (!text || !*text) {
-        return fixed;
-    }
-    char* end = nullptr;
-    long port = std::strtol(text, &end, 10);
-    constexpr long kPortLimit = 65535;
-    return (*end == '\0' && port > 0 && port <= kPortLimit) ? static_cast<int>(port) : fixed;
-}
-
 std::function<std::unique_ptr<SessionProvider>()>& SessionProviderFactory() {
     static std::function<std::unique_ptr<SessionProvider>()> factory;
     return factory;
@@ -166,7 +155,7 @@ void DownloaderKeeper() {
 void ClientKeeper() {
     PrepareCrashStack();
     JobState& job = Job();
-    NotifyExitProcess(ClientPort());
+    NotifyExitProcess(ChannelPort());
     const std::string program = ProgramDirectory() + kClientProgram;
     ChildHandle client;
     std::vector<ChildHandle> leaving;
@@ -194,7 +183,7 @@ void ClientKeeper() {
         }
         SVC_LOG("Check ActiveConsoleSessionId Changed last=%s current=%s",
                 job.lastSessionId.c_str(), current.c_str());
-        if (NotifyExitProcess(ClientPort()) != 0) {
+        if (NotifyExitProcess(ChannelPort()) != 0) {
             client.Terminate();
         }
         // A client that agreed to exit may take a moment; it is kept until it
@@ -208,13 +197,6 @@ void ClientKeeper() {
 }
 
 }  // namespace
-
-int ClientPort() {
-    return PortFromEnvironment("QORVANE_CLIENT_PORT", kClientPort);
-}
-int DownloaderPort() {
-    return PortFromEnvironment("QORVANE_DOWNLOADER_PORT", kDownloaderPort);
-}
 
 int NotifyExitProcess(int port) {
     char url[256];
@@ -299,7 +281,7 @@ int EndSysProc() {
     if (NotifyExitProcess(DownloaderPort()) != 0) {
         names.push_back(ProgramDirectory() + kDownloaderProgram);
     }
-    if (NotifyExitProcess(ClientPort()) != 0) {
+    if (NotifyExitProcess(ChannelPort()) != 0) {
         names.push_back(ProgramDirectory() + kClientProgram);
     }
     TerminateProcessesByPath(names);

@@ -12,7 +12,6 @@
 // of the console seat, moving it when that session changes, keep the course
 // downloader running beside the service, and end both on stop.
 
-inline constexpr int kClientPort = kChannelPort;
 inline constexpr const char* kClientProgram = "QorvanePlatform";
 inline constexpr const char* kDownloaderProgram = "QorvaneService";
 
@@ -32,8 +31,3 @@ int NotifyExitProcess(int port);
 // Starts program in the active session of the console seat as that
 // session's user with its environment; an invalid handle on failure.
 ChildHandle LaunchAppIntoDifferentSession(const std::string& program);
-
-// The ports actually used: the fixed ones unless QORVANE_CLIENT_PORT or
-// QORVANE_DOWNLOADER_PORT say otherwise (tests beside a running client).
-int ClientPort();
-int DownloaderPort();

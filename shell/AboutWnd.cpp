@@ -2,14 +2,15 @@
 
 #include <QLabel>
 
-#include "shell/MainFrame.h"
-#include "shell/config/StringTable.h"
+#include "config/StringTable.h"
+#include "foundation/VersionText.h"
 #include "ui/MessageHub.h"
 
 void CAboutWnd::InitAfterCreate() {
     SetControlImage("about_logo", "logo.png");
     if (auto* text = FindControl<QLabel>("about_text")) {
-        text->setText(StringTable::Text("STR_WINDOW_TITLE") + "\n" + CMainFrame::VersionText());
+        text->setText(StringTable::Text("STR_WINDOW_TITLE") + "\n" +
+                      QString::fromStdString(ClientVersionText()));
     }
 }
 

@@ -2,22 +2,21 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDate>
 #include <QFrame>
 #include <QLabel>
-#include <QLocale>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include <iterator>
 
 #include "channel/Answer.h"
-#include "exam/window/ExamWnd.h"
+#include "config/StringTable.h"
+#include "config/VersionSetting.h"
+#include "exam/camera/ExamCameraModule.h"
 #include "foundation/ClientLog.h"
+#include "foundation/Version.h"
+#include "foundation/VersionText.h"
 #include "shell/AboutWnd.h"
-#include "shell/AutoUpdateWnd.h"
-#include "shell/config/StringTable.h"
-#include "shell/config/VersionSetting.h"
 #include "ui/MenuWnd.h"
 #include "ui/MessageHub.h"
 #include "ui/SkinStore.h"
@@ -47,11 +46,6 @@ constexpr const char* kAnalyticsPath = "/analytics.html";
 constexpr const char* kSecondSkinArchive = "skin2.zip";
 
 // The build date as "YYYY/MM/DD " from the compiler's "Mmm dd yyyy".
-QString BuildDateText() {
-    QDate date = QLocale::c().toDate(QString(__DATE__).simplified(), "MMM d yyyy");
-    return QString::asprintf("%04d/%02d/%02d ", date.year(), date.month(), date.day());
-}
-
 }  // namespace
 
 CMainFrame* CMainFrame::Instance() {
@@ -67,10 +61,6 @@ CMainFrame::~CMainFrame() {
         g_mainFrame = nullptr;
     }
     delete m_tray.data();
-}
-
-QString CMainFrame::VersionText() {
-    return QString(kClientVersion) + "   " + BuildDateText();
 }
 
 void CMainFrame::InitAfterCreate() {
@@ -93,7 +83,7 @@ void CMainFrame::InitAfterCreate() {
     }
     GetWidget()->setWindowTitle(title);
     if (auto* version = FindControl<QLabel>("LabelVersion")) {
-        version->setText(VersionText());
+        version->setText(QString::fromStdString(ClientVersionText()));
     }
 }
 
@@ -222,10 +212,6 @@ void CMainFrame::RestoreFromTray() {
     ShowWindow(true, true);
 }
 
-void CMainFrame::SetMessageHandler(UINT message, MessageHandler handler) {
-    m_handlers[message] = std::move(handler);
-}
-
 void CMainFrame::OnMenuCommand(MenuCommand command) {
     switch (command) {
         case MenuCommand::kShowMainWindow:
@@ -268,10 +254,9 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_MENU_COMMAND:
             OnMenuCommand(static_cast<MenuCommand>(wParam));
             return 0;
-        case WM_START_EXAM:
-            return HandleStartExamMessage(lParam);
-        case WM_SHOW_AUTO_UPDATE:
-            CAutoUpdateWnd::Show(this);
+        case WM_CAMERA_FAULT:
+            // Camera faults come from another program; the tip shows them.
+            ShowCameraFault(static_cast<int>(lParam));
             return 0;
         case WM_CONFIRM_DELETE:
             if (m_courseHooks.confirmDelete) {
@@ -280,15 +265,6 @@ LRESULT CMainFrame::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         default:
             break;
-    }
-    auto it = m_handlers.find(message);
-    if (it != m_handlers.end() && it->second) {
-        return it->second(wParam, lParam);
-    }
-    if (message >= WM_START_EXAM && message <= WM_SHOW_AUTO_UPDATE) {
-        // A window whose part has not been installed: the request fails.
-        LOG_WARN("main frame message %u has no handler", message);
-        return -1;
     }
     handled = false;
     return 0;
@@ -308,7 +284,12 @@ void CMainFrame::OnTimer(int id) {
             m_courseHooks.refreshLessonList) {
             m_courseHooks.refreshLessonList();
         }
-    } else if (id == kAdvanceDownloadTimer && m_pages[kTabProxySet]) {
-        m_pages[kTabProxySet]->OnTimer(id);
+    } else {
+        // The pages' own timers run on the frame; each page knows its ids.
+        for (CTabPageBase* page : m_pages) {
+            if (page) {
+                page->OnTimer(id);
+            }
+        }
     }
 }

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "shell/TabPageBase.h"
 #include "ui/MenuWnd.h"
+#include "ui/TabPageBase.h"
 #include "ui/WindowImplBaseNew.h"
 
 // The client's one long-lived top-level window: four tabs, the tray icon and
@@ -18,7 +18,6 @@ public:
     static constexpr int kUserCheckIntervalMs = 1000;
     static constexpr int kLessonRefreshTimer = 2024;
     static constexpr int kLessonRefreshIntervalMs = 3000;
-    static constexpr int kAdvanceDownloadTimer = 2025;
     // Creation values of the main frame's native window.
     static constexpr uint32_t kStyle = 0;
     static constexpr uint32_t kExStyle = 0x80B;
@@ -49,15 +48,11 @@ public:
         std::function<void(MenuCommand)> menuCommand;
     };
     void SetCourseManagerHooks(CourseManagerHooks hooks) { m_courseHooks = std::move(hooks); }
-    // Handlers of the messages whose windows belong to other parts.
-    using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
-    void SetMessageHandler(UINT message, MessageHandler handler);
     // Asked when the session wants to end; false keeps the session alive.
     void SetSessionEndQuery(std::function<bool()> mayEnd) { m_sessionEndQuery = std::move(mayEnd); }
     bool SessionMayEnd() const { return !m_sessionEndQuery || m_sessionEndQuery(); }
 
     int CurrentTab() const;
-    static QString VersionText();
     // The page the about tab's web area shows when internet access is allowed
     // (it stays empty otherwise).
     static QString AnalyticsUrl();
@@ -82,6 +77,5 @@ private:
     CTabPageBase* m_pages[3] = {nullptr, nullptr, nullptr};
     CTabPageBase* m_currentPage = nullptr;
     CourseManagerHooks m_courseHooks;
-    std::map<UINT, MessageHandler> m_handlers;
     std::function<bool()> m_sessionEndQuery;
 };

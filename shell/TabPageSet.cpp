@@ -8,16 +8,15 @@
 #include <QScrollBar>
 #include <QValidator>
 
-#include "courses/downloader/DownloaderAddress.h"
+#include "config/BrowserZone.h"
+#include "config/ClientPaths.h"
+#include "config/ClientSettings.h"
+#include "config/ProxyForm.h"
+#include "config/StringTable.h"
 #include "foundation/ClientLog.h"
 #include "foundation/Encoding.h"
 #include "http/HttpGetClient.h"
-#include "shell/ClientConfig.h"
-#include "shell/MainFrame.h"
-#include "shell/config/BrowserZone.h"
-#include "shell/config/ClientSettings.h"
-#include "shell/config/ProxyForm.h"
-#include "shell/config/StringTable.h"
+#include "peers/downloader/DownloaderAddress.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
@@ -263,21 +262,21 @@ void CTabPageSet::SaveProxy() {
 void CTabPageSet::ToggleAdvanceDownload() {
     auto* option = m_frame->FindControl<QAbstractButton>("option_autodown");
     if (option && option->isChecked()) {
-        m_frame->SetTimer(CMainFrame::kAdvanceDownloadTimer, kAdvanceDownloadIntervalMs);
+        m_frame->SetTimer(kAdvanceDownloadTimer, kAdvanceDownloadIntervalMs);
     } else {
-        m_frame->KillTimer(CMainFrame::kAdvanceDownloadTimer);
+        m_frame->KillTimer(kAdvanceDownloadTimer);
     }
 }
 
 void CTabPageSet::OnTimer(int id) {
-    if (id != CMainFrame::kAdvanceDownloadTimer) {
+    if (id != kAdvanceDownloadTimer) {
         return;
     }
     auto* option = m_frame->FindControl<QAbstractButton>("option_autodown");
     if (option && option->isChecked()) {
         m_frame->SetControlText("label_autodown", StringTable::Text("STR_ALLOW_ADVANCEDOWN"));
     } else {
-        m_frame->KillTimer(CMainFrame::kAdvanceDownloadTimer);
+        m_frame->KillTimer(kAdvanceDownloadTimer);
     }
 }
 

@@ -2,8 +2,8 @@
 
 #include <QPointer>
 
-#include "shell/TabPageBase.h"
-#include "shell/config/TrustedSites.h"
+#include "config/TrustedSites.h"
+#include "ui/TabPageBase.h"
 
 class QAbstractButton;
 class QScrollArea;
@@ -18,6 +18,8 @@ public:
     static constexpr int kProxySectionY = 0;
     static constexpr int kDownloadSectionY = 200;
     static constexpr int kIeSectionY = 300;
+    // The advance-download notice timer, run on the main frame for the page.
+    static constexpr int kAdvanceDownloadTimer = 2025;
     static constexpr int kDownloaderConnectMs = 100;
     static constexpr int kDownloaderAnswerMs = 1000;
     static constexpr int kAdvanceDownloadIntervalMs = 5000;

@@ -7,18 +7,18 @@
 #include <QPlainTextEdit>
 #include <QUrl>
 
-#include "courses/downloader/DownloaderAddress.h"
+#include "config/StringTable.h"
+#include "config/SystemInfoTexts.h"
 #include "foundation/Encoding.h"
 #include "foundation/FileUtil.h"
 #include "foundation/UrlUtil.h"
 #include "http/HttpGetClient.h"
+#include "peers/downloader/DownloaderAddress.h"
 #include "platform/devices/CaptureDevices.h"
 #include "platform/paths/DataPaths.h"
 #include "platform/paths/ProgramDirectory.h"
 #include "platform/registry/Registry.h"
 #include "platform/sysinfo/SystemQueries.h"
-#include "shell/config/StringTable.h"
-#include "shell/config/SystemInfoTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowImplBaseNew.h"
 #include "ui/browser/BrowserHost.h"

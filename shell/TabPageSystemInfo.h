@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/TabPageBase.h"
+#include "ui/TabPageBase.h"
 
 class WindowImplBaseNew;
 

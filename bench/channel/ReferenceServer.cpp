@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include "foundation/Version.h"
 
 namespace {
 httplib::Server* g_server = nullptr;
@@ -15,7 +16,8 @@ httplib::Server* g_server = nullptr;
 int main(int argc, char** argv) {
     int port = argc > 1 ? std::atoi(argv[1]) : 32900;
     const std::string body =
-        R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":"2.3.1.17"}]))";
+        R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" +
+        std::string(kClientVersion) + R"("}]))";
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(10); };
     server.Get(".*", [&](const httplib::Request&, httplib::Response& response) {

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
                 step = 1;
             }
         } else if (step == 1) {
-            if (!page->RowIds().empty()) {
+            if (!page->RowIds().empty() && !page->BuildingRows()) {
                 load = app.applied;
                 app.applied.clear();
                 step = 2;
@@ -95,10 +95,14 @@ int main(int argc, char** argv) {
     std::vector<double> refresh = app.applied;
     std::sort(refresh.begin(), refresh.end());
     const double loadMs = load.empty() ? 0.0 : *std::max_element(load.begin(), load.end());
+    double loadTotal = 0.0;
+    for (double slice : load) {
+        loadTotal += slice;
+    }
     std::printf(
-        "%zu lessons: load %.1f ms on the GUI thread; refresh ticks %zu, GUI-thread time "
-        "per tick median %.1f ms, max %.1f ms\n",
-        page->RowIds().size(), loadMs, refresh.size(),
+        "%zu lessons: load %.1f ms on the GUI thread in %zu slices, the longest %.1f ms; "
+        "refresh ticks %zu, GUI-thread time per tick median %.1f ms, max %.1f ms\n",
+        page->RowIds().size(), loadTotal, load.size(), loadMs, refresh.size(),
         refresh.empty() ? 0.0 : refresh[refresh.size() / 2],
         refresh.empty() ? 0.0 : refresh.back());
     return 0;

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "foundation/Encoding.h"
-#include "shell/update/UpdateChecker.h"
+#include "update/UpdateChecker.h"
 
 int main(int argc, char** argv) {
     if (argc != 3 && argc != 4) {

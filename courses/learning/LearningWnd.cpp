@@ -4,26 +4,11 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "shell/config/StringTable.h"
+#include "config/StringTable.h"
 #include "ui/MessageHub.h"
 #include "ui/browser/WebBrowser.h"
 
-namespace {
-
-CLearningWnd* g_learning = nullptr;
-
-}  // namespace
-
-CLearningWnd* LearningWindow() {
-    if (!g_learning) {
-        g_learning = new CLearningWnd();
-    }
-    return g_learning;
-}
-
-CLearningWnd* ExistingLearningWindow() {
-    return g_learning;
-}
+namespace {}  // namespace
 
 bool CLearningWnd::Open(const std::string& url) {
     m_url = QString::fromStdString(url);
@@ -73,9 +58,7 @@ void CLearningWnd::OnQuit() {
 }
 
 void CLearningWnd::OnFinalMessage() {
-    if (g_learning == this) {
-        g_learning = nullptr;
-    }
+    WindowSingleton<CLearningWnd>::Forget(this);
     m_browser = nullptr;
     deleteLater();
 }

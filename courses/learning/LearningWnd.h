@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "ui/WindowImplBaseNew.h"
+#include "ui/WindowSingleton.h"
 #include "ui/browser/WebBrowserEventHandler.h"
 
 class CMyWebBrowser;
@@ -38,5 +39,9 @@ private:
 
 // The process's learning window object, created (without a window) on first
 // use; GUI thread only.
-CLearningWnd* LearningWindow();
-CLearningWnd* ExistingLearningWindow();
+inline CLearningWnd* LearningWindow() {
+    return WindowSingleton<CLearningWnd>::Get();
+}
+inline CLearningWnd* ExistingLearningWindow() {
+    return WindowSingleton<CLearningWnd>::Existing();
+}

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "courses/downloader/DownloaderRecords.h"
+#include "peers/downloader/DownloaderRecords.h"
 
 // The course manager page's decisions, without widgets: what a lesson row
 // shows, how a fresh lesson list merges into the rows, and which start, stop

@@ -2,18 +2,20 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
-#include "courses/downloader/CourseManagerClient.h"
-#include "courses/downloader/DownloaderUser.h"
+#include "config/StringTable.h"
 #include "courses/manager/LessonListRules.h"
 #include "foundation/TextUtil.h"
-#include "shell/config/StringTable.h"
+#include "peers/downloader/CourseManagerClient.h"
+#include "peers/downloader/DownloaderUser.h"
 #include "ui/MenuWnd.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
@@ -157,20 +159,45 @@ void CTabPageCourseManager::LoadLessons() {
            [this, lessons, ok] {
                if (*ok) {
                    ClearRows();
-                   ApplyLessons(*lessons);
+                   ApplyLessons(std::move(*lessons));
                }
            });
 }
 
-void CTabPageCourseManager::ApplyLessons(const std::vector<LessonInfo>& lessons) {
-    for (const LessonInfo& lesson : lessons) {
-        AddRow(lesson);
+void CTabPageCourseManager::ApplyLessons(std::vector<LessonInfo> lessons) {
+    if (lessons.empty()) {
+        return;
     }
+    m_buildingRows = true;
+    ContinueRows(std::make_shared<std::vector<LessonInfo>>(std::move(lessons)), 0, m_rowGeneration);
+}
+
+void CTabPageCourseManager::ContinueRows(std::shared_ptr<std::vector<LessonInfo>> lessons,
+                                         std::size_t next, unsigned generation) {
+    if (generation != m_rowGeneration) {
+        return;  // the rows were cleared meanwhile
+    }
+    QElapsedTimer slice;
+    slice.start();
+    while (next < lessons->size() && slice.elapsed() < kRowSliceMs) {
+        AddRow((*lessons)[next++]);
+    }
+    if (next == lessons->size()) {
+        m_buildingRows = false;
+        return;
+    }
+    // Clicks and paints get their turn before the next slice.
+    QPointer<CTabPageCourseManager> page(this);
+    MessageHub::PostCall([page, lessons, next, generation] {
+        if (page) {
+            page->ContinueRows(lessons, next, generation);
+        }
+    });
 }
 
 void CTabPageCourseManager::RefreshLessons() {
-    if (m_refreshOut || ControlsLost()) {
-        return;  // the last tick's answer is still out
+    if (m_refreshOut || m_buildingRows || ControlsLost()) {
+        return;  // the last tick's answer is still out, or its rows are still coming
     }
     m_refreshOut = true;
     struct Result {
@@ -206,7 +233,7 @@ void CTabPageCourseManager::RefreshLessons() {
             if (result->userChanged) {
                 ClearRows();
                 ResetTicks();
-                ApplyLessons(result->lessons);
+                ApplyLessons(std::move(result->lessons));
                 return;
             }
             RefreshPlan plan = PlanRefresh(RowIds(), std::move(result->lessons));
@@ -216,7 +243,7 @@ void CTabPageCourseManager::RefreshLessons() {
             for (auto it = plan.removed.rbegin(); it != plan.removed.rend(); ++it) {
                 RemoveRow(*it);
             }
-            ApplyLessons(plan.added);
+            ApplyLessons(std::move(plan.added));
             const int expanded = IndexOf(result->expanded);
             if (result->coursesOk && expanded >= 0 && m_rows[expanded].expanded &&
                 !result->courses.empty()) {
@@ -226,6 +253,8 @@ void CTabPageCourseManager::RefreshLessons() {
 }
 
 void CTabPageCourseManager::ClearRows() {
+    ++m_rowGeneration;
+    m_buildingRows = false;
     while (!m_rows.empty()) {
         RemoveRow(m_rows.size() - 1);
     }

@@ -6,11 +6,12 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "courses/downloader/DownloaderRecords.h"
-#include "shell/TabPageBase.h"
+#include "peers/downloader/DownloaderRecords.h"
+#include "ui/TabPageBase.h"
 
 class QCheckBox;
 class QWidget;
@@ -27,6 +28,8 @@ public:
     static constexpr const char* kRowLayout = "LessonListItem.xml";
     static constexpr const char* kCourseRowLayout = "CourseListItem.xml";
     static constexpr const char* kStateProperty = "state";
+    // The longest the GUI thread spends adding rows before it takes events.
+    static constexpr int kRowSliceMs = 20;
 
     // Owned by the frame it lives in.
     explicit CTabPageCourseManager(WindowImplBaseNew* frame);
@@ -47,6 +50,8 @@ public:
 
     // What the page shows, for tests and the bench: the rows' lessonUids.
     std::vector<std::u16string> RowIds() const;
+    // True while a long list's rows are still being added.
+    bool BuildingRows() const { return m_buildingRows; }
 
 private:
     struct Row {
@@ -77,7 +82,12 @@ private:
     void OnRowTicked(bool ticked);
     void TickAll(bool ticked);
     void ResetTicks();
-    void ApplyLessons(const std::vector<LessonInfo>& lessons);
+    // Adds rows for the lessons in slices of at most kRowSliceMs on the GUI
+    // thread, the rest following from the event loop; a clear in between
+    // drops what is left.
+    void ApplyLessons(std::vector<LessonInfo> lessons);
+    void ContinueRows(std::shared_ptr<std::vector<LessonInfo>> lessons, std::size_t next,
+                      unsigned generation);
 
     WindowImplBaseNew* m_frame;
     QPointer<QWidget> m_list;
@@ -91,5 +101,8 @@ private:
     bool m_userChanged = false;
     bool m_checkOut = false;
     bool m_refreshOut = false;
+    // Rows still being added in slices, and which load they belong to.
+    bool m_buildingRows = false;
+    unsigned m_rowGeneration = 0;
     QThreadPool m_worker;
 };

@@ -12,20 +12,19 @@
 #include <filesystem>
 #include <utility>
 
+#include "config/StringTable.h"
+#include "config/VersionSetting.h"
 #include "courses/view/CourseDocument.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
-#include "shell/config/StringTable.h"
-#include "shell/config/VersionSetting.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 
 namespace {
 
-CCourseViewWnd* g_courseView = nullptr;
 std::string g_dataPath;
 
 int64_t Now() {
@@ -45,24 +44,8 @@ void EndCourse(CourseViewing& course) {
 
 }  // namespace
 
-CCourseViewWnd* CourseViewWindow() {
-    return MessageHub::Call([] {
-        if (!g_courseView) {
-            g_courseView = new CCourseViewWnd();
-        }
-        return g_courseView;
-    });
-}
-
-CCourseViewWnd* ExistingCourseViewWindow() {
-    return g_courseView;
-}
-
-LRESULT HandleStartViewCourseMessage(WPARAM, LPARAM lParam) {
-    const auto* request = reinterpret_cast<const CourseViewArgs*>(lParam);
-    if (!request) {
-        return -1;
-    }
+int ShowCourseViewWindow(const CourseViewArgs& course) {
+    const CourseViewArgs* request = &course;
     // The three parts become a file name under the course cache.
     if (!IsPlainFileName(request->userUid) || !IsPlainFileName(request->courseHash) ||
         !(request->courseType.empty() || IsPlainFileName(request->courseType))) {
@@ -79,9 +62,7 @@ void CCourseViewWnd::SetDataPath(const std::string& dataPath) {
 CCourseViewWnd::CCourseViewWnd() = default;
 
 CCourseViewWnd::~CCourseViewWnd() {
-    if (g_courseView == this) {
-        g_courseView = nullptr;
-    }
+    WindowSingleton<CCourseViewWnd>::Forget(this);
 }
 
 bool CCourseViewWnd::ShowCourse(const CourseViewArgs& request) {
@@ -152,7 +133,7 @@ bool CCourseViewWnd::OpenDocument() {
     // The course shown now, taken on the GUI thread; the window may go from
     // here on, the course stays with this step.
     std::shared_ptr<CourseViewing> course = MessageHub::Call([] {
-        CCourseViewWnd* view = g_courseView;
+        CCourseViewWnd* view = ExistingCourseViewWindow();
         return view && view->IsCreated() ? view->m_course : nullptr;
     });
     if (!course || course->opening.exchange(true)) {
@@ -168,7 +149,7 @@ bool CCourseViewWnd::OpenDocument() {
                                        [course] { return course->cancelled.load(); });
     }
     MessageHub::Call([course] {
-        CCourseViewWnd* view = g_courseView;
+        CCourseViewWnd* view = ExistingCourseViewWindow();
         if (view && view->m_course == course) {
             view->HideLoading();
         }
@@ -177,7 +158,7 @@ bool CCourseViewWnd::OpenDocument() {
         if (!course->cancelled) {
             // Not waited for: the channel thread is not held by the learner.
             MessageHub::PostCall([course] {
-                CCourseViewWnd* view = g_courseView;
+                CCourseViewWnd* view = ExistingCourseViewWindow();
                 if (view && view->m_course == course) {
                     ShowMessageBox(view, StringTable::Text("STR_LOADCOURSE_FAIL"),
                                    MessageBoxKind::kWarning, 0);
@@ -187,7 +168,7 @@ bool CCourseViewWnd::OpenDocument() {
         return false;
     }
     return MessageHub::Call([course] {
-        CCourseViewWnd* view = g_courseView;
+        CCourseViewWnd* view = ExistingCourseViewWindow();
         return view && view->m_course == course && !course->cancelled &&
                view->LaunchOnGuiThread(course);
     });
@@ -321,8 +302,6 @@ void CCourseViewWnd::OnFinalMessage() {
     m_close = nullptr;
     m_loading = nullptr;
     m_loadTips = nullptr;
-    if (g_courseView == this) {
-        g_courseView = nullptr;
-    }
+    WindowSingleton<CCourseViewWnd>::Forget(this);
     deleteLater();
 }

@@ -6,8 +6,9 @@
 #include <string>
 
 #include "channel/ArgumentRecords.h"
-#include "exam/office/ContainerSession.h"
+#include "peers/office/ContainerSession.h"
 #include "ui/WindowImplBaseNew.h"
+#include "ui/WindowSingleton.h"
 
 class CAnimationLabel;
 class QLabel;
@@ -90,10 +91,14 @@ private:
 
 // The process's course view window object, created (without a window) on
 // first use; from another thread the object is created on the GUI thread.
-CCourseViewWnd* CourseViewWindow();
-CCourseViewWnd* ExistingCourseViewWindow();
+inline CCourseViewWnd* CourseViewWindow() {
+    return WindowSingleton<CCourseViewWnd>::Get();
+}
+inline CCourseViewWnd* ExistingCourseViewWindow() {
+    return WindowSingleton<CCourseViewWnd>::Existing();
+}
 
-// The main frame's answer to WM_START_VIEW_COURSE (lParam: the
-// CourseViewArgs): 0 when the window took the course, -1 for a request whose
-// learner, hash or type would name a file outside the course cache.
-LRESULT HandleStartViewCourseMessage(WPARAM wParam, LPARAM lParam);
+// Shows the course view window on the course (GUI thread): 0 when the
+// window took the course, -1 for a request whose learner, hash or type would
+// name a file outside the course cache.
+int ShowCourseViewWindow(const CourseViewArgs& course);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "exam/answers/PendingAnswer.h"
+#include "storage/PendingAnswer.h"
 
 // The statements the answer store runs in the downloader's database. Values
 // sit between single quotes (SqlQuoted).

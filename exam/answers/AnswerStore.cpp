@@ -5,16 +5,16 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "courses/downloader/CourseManagerClient.h"
-#include "courses/downloader/DownloaderJson.h"
-#include "courses/downloader/SqlClient.h"
 #include "exam/answers/AnswerStatements.h"
-#include "exam/server/PlatformServer.h"
 #include "foundation/ClientLog.h"
 #include "foundation/Encoding.h"
 #include "foundation/TextUtil.h"
 #include "foundation/UrlUtil.h"
 #include "http/transfer/HttpTransfer.h"
+#include "peers/downloader/CourseManagerClient.h"
+#include "peers/downloader/DownloaderJson.h"
+#include "peers/downloader/SqlClient.h"
+#include "peers/site/PlatformServer.h"
 
 namespace {
 

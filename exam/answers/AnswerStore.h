@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "exam/answers/AnswerOutbox.h"
-#include "exam/answers/PendingAnswer.h"
 #include "platform/inhibit/ShutdownInhibitor.h"
+#include "storage/AnswerOutbox.h"
+#include "storage/PendingAnswer.h"
 
 // Handed-in exam answers on their way to the platform's server or, when the
 // server cannot take them, to one of its cache boxes.

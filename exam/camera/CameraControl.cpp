@@ -9,6 +9,7 @@
 namespace {
 
 constexpr const char* kWindowName = "CameraControlWnd";
+// The system's own text, fixed as it stands (not from the string table).
 constexpr const char* kFaultText =
     "摄像设备出现异常,请尽快确保摄像设备的正常连接,以免耽误您的考试!错误码：%1";
 constexpr int kTipHalfWidth = 150;

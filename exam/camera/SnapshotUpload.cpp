@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "exam/server/PlatformServer.h"
 #include "foundation/ClientLog.h"
 #include "http/transfer/HttpTransfer.h"
+#include "peers/site/PlatformServer.h"
 
 bool UploadSnapshot(const ExamStartArgs& exam, const std::string& path,
                     const std::function<bool()>& stopped) {

@@ -7,13 +7,11 @@
 
 #include <thread>
 
-#include "courses/downloader/ExamRequests.h"
 #include "exam/window/ExamWnd.h"
+#include "peers/downloader/ExamRequests.h"
 #include "platform/x11/X11Lockdown.h"
 
 namespace {
-
-CLoadExamPaperWnd* g_paperWnd = nullptr;
 
 constexpr const char* kWindowName = "CLoadExamPaperWnd";
 constexpr const char* kButtonNames[PaperLoadingRules::kButtonCount] = {
@@ -27,26 +25,8 @@ void RestartInBackground(int channel) {
 
 }  // namespace
 
-CLoadExamPaperWnd* PaperLoadingWindow() {
-    if (!g_paperWnd) {
-        g_paperWnd = new CLoadExamPaperWnd();
-    }
-    return g_paperWnd;
-}
-
-CLoadExamPaperWnd* ExistingPaperLoadingWindow() {
-    return g_paperWnd;
-}
-
-LRESULT HandleShowPaperLoadingMessage(WPARAM, LPARAM) {
-    PaperLoadingWindow()->ShowPaperLoading();
-    return 0;
-}
-
 CLoadExamPaperWnd::~CLoadExamPaperWnd() {
-    if (g_paperWnd == this) {
-        g_paperWnd = nullptr;
-    }
+    WindowSingleton<CLoadExamPaperWnd>::Forget(this);
 }
 
 void CLoadExamPaperWnd::InitAfterCreate() {
@@ -161,8 +141,6 @@ void CLoadExamPaperWnd::ClickNotify(const QString& name) {
 }
 
 void CLoadExamPaperWnd::OnFinalMessage() {
-    if (g_paperWnd == this) {
-        g_paperWnd = nullptr;
-    }
+    WindowSingleton<CLoadExamPaperWnd>::Forget(this);
     deleteLater();
 }

@@ -3,6 +3,7 @@
 #include "exam/paper/PaperLoadingRules.h"
 #include "platform/x11/X11Windows.h"
 #include "ui/WindowImplBaseNew.h"
+#include "ui/WindowSingleton.h"
 
 // The small topmost window that shows how the exam paper's download goes,
 // counts down while waiting and offers to retry, to switch channel or to
@@ -10,6 +11,7 @@
 class CLoadExamPaperWnd : public WindowImplBaseNew {
     Q_OBJECT
 public:
+    // The system's own title, fixed as it stands (not from the string table).
     static constexpr const char* kTitle = "试卷加载提示信息";
     static constexpr uint32_t kStyle = 0x0000080B;
     static constexpr int kCentreTimer = 0;
@@ -39,10 +41,10 @@ private:
     NativeWindow m_owner = 0;  // the exam window this window belongs to
 };
 
-// The process-wide window object, created (without a window) on first use;
-// GUI thread.
-CLoadExamPaperWnd* PaperLoadingWindow();
-CLoadExamPaperWnd* ExistingPaperLoadingWindow();
-
-// The main frame's answer to WM_SHOW_PAPER_LOADING.
-LRESULT HandleShowPaperLoadingMessage(WPARAM wParam, LPARAM lParam);
+// The process-wide window object, created (without a window) on first use.
+inline CLoadExamPaperWnd* PaperLoadingWindow() {
+    return WindowSingleton<CLoadExamPaperWnd>::Get();
+}
+inline CLoadExamPaperWnd* ExistingPaperLoadingWindow() {
+    return WindowSingleton<CLoadExamPaperWnd>::Existing();
+}

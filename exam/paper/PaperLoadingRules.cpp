@@ -4,6 +4,7 @@
 
 namespace {
 
+// The system's own texts, fixed as they stand (not from the string table).
 constexpr const char* kDownloadingText = "正在下载试卷...";
 constexpr const char* kSpeedupDoneText = "从加速通道下载成功";
 constexpr const char* kOriginalDoneText = "从原始通道下载成功";

@@ -13,25 +13,24 @@
 #include <filesystem>
 #include <thread>
 
-#include "courses/downloader/DownloaderAddress.h"
-#include "courses/downloader/ExamRequests.h"
+#include "config/StringTable.h"
+#include "config/VersionSetting.h"
 #include "exam/question/QuestionFinishing.h"
 #include "exam/window/ExamLockdown.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "http/transfer/HttpTransfer.h"
+#include "peers/downloader/DownloaderAddress.h"
+#include "peers/downloader/ExamRequests.h"
 #include "platform/x11/X11MessageFilter.h"
 #include "platform/x11/X11Windows.h"
-#include "shell/config/StringTable.h"
-#include "shell/config/VersionSetting.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 #include "ui/browser/WebBrowser.h"
 
 namespace {
 
-CExamQuestionWnd* g_questionWnd = nullptr;
 std::string g_dataPath;
 
 constexpr const char* kWindowName = "ExamQuestionWnd";
@@ -53,25 +52,8 @@ void Notify(const char* textId) {
 
 }  // namespace
 
-CExamQuestionWnd* QuestionWindow() {
-    return MessageHub::Call([] {
-        if (!g_questionWnd) {
-            g_questionWnd = new CExamQuestionWnd();
-        }
-        return g_questionWnd;
-    });
-}
-
-CExamQuestionWnd* ExistingQuestionWindow() {
-    return g_questionWnd;
-}
-
-LRESULT HandleStartExamQuestionMessage(WPARAM, LPARAM lParam) {
-    const auto* question = reinterpret_cast<const ExamQuestionArgs*>(lParam);
-    if (!question) {
-        return -1;
-    }
-    return QuestionWindow()->OpenQuestion(*question) ? 0 : -1;
+int OpenQuestionWindow(const ExamQuestionArgs& question) {
+    return QuestionWindow()->OpenQuestion(question) ? 0 : -1;
 }
 
 void CExamQuestionWnd::SetDataPath(const std::string& dataPath) {
@@ -84,9 +66,7 @@ CExamQuestionWnd::~CExamQuestionWnd() {
     if (m_filtering) {
         qApp->removeEventFilter(this);
     }
-    if (g_questionWnd == this) {
-        g_questionWnd = nullptr;
-    }
+    WindowSingleton<CExamQuestionWnd>::Forget(this);
 }
 
 bool CExamQuestionWnd::IsOfficeQuestion() const {
@@ -106,8 +86,7 @@ bool CExamQuestionWnd::OpenQuestion(const ExamQuestionArgs& question) {
             m_screenWidth = screen->geometry().width();
             m_screenHeight = screen->geometry().height();
         }
-        auto owner = reinterpret_cast<uintptr_t>(question.ownerWindow);
-        WindowImplBaseNew* parent = WindowImplBaseNew::FromNativeHandle(owner);
+        WindowImplBaseNew* parent = WindowImplBaseNew::FromNativeHandle(question.ownerWindow);
         if (!Create(parent, kWindowName, WS_CHILD, 0)) {
             return false;
         }
@@ -389,6 +368,55 @@ void CExamQuestionWnd::ToggleFullScreen() {
     }
 }
 
+namespace {
+
+// Lets the next finishing start, however this one ends.
+class FinishingTurn {
+public:
+    explicit FinishingTurn(std::shared_ptr<std::atomic<bool>> flag) : m_flag(std::move(flag)) {}
+    FinishingTurn(const FinishingTurn&) = delete;
+    FinishingTurn& operator=(const FinishingTurn&) = delete;
+    ~FinishingTurn() { *m_flag = false; }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_flag;
+};
+
+// Saves (and hands in) the document when asked; true when the question may
+// close. A failure is told to the learner and keeps the question open.
+bool SaveAndHandIn(ContainerSession& session, const ExamQuestionArgs& question,
+                   const std::string& path, QPointer<CExamQuestionWnd> self, int& submitted) {
+    if (SaveDocumentToLocal(path, [&] { return session.RequestSave(); }) != 0) {
+        LOG_INFO("SavaFileToLocal failed \n");
+        Notify("STR_SAVE_FAIL");
+        return false;
+    }
+    if (question.domainUrl.empty()) {
+        Notify("STR_SAVE_SUCCESS");
+        return false;
+    }
+    submitted = SubmitFile(path, question.domainUrl);
+    if (submitted == -1) {
+        LOG_INFO("SavaFileToLocal failed \n");
+        Notify("STR_SAVE_FAIL");
+        return false;
+    }
+    if (submitted != 0) {
+        LOG_INFO("UploadFileTo %s failed \n", question.domainUrl.c_str());
+        Notify("STR_UPLOAD_FAIL");
+        return false;
+    }
+    MessageHub::Call([self] {
+        if (self) {
+            MessageHub::Post(self.data(), WM_ANSWER_UPLOADED, 0, 0);
+        }
+    });
+    Notify("STR_UPLOAD_SUCCESS");
+    return true;
+}
+
+}  // namespace
+
 void CExamQuestionWnd::StartFinishing(bool save) {
     // One finishing at a time: two saves at once would both move the
     // document to its backup name and could lose it.
@@ -402,38 +430,10 @@ void CExamQuestionWnd::StartFinishing(bool save) {
     const std::string path = DocumentPath();
     QPointer<CExamQuestionWnd> self(this);
     std::thread([session, finishing, question, path, save, self] {
+        FinishingTurn turn(finishing);
         int submitted = 1;  // not submitted
-        if (save) {
-            if (SaveDocumentToLocal(path, [&] { return session->RequestSave(); }) != 0) {
-                LOG_INFO("SavaFileToLocal failed \n");
-                Notify("STR_SAVE_FAIL");
-                *finishing = false;
-                return;
-            }
-            if (question.domainUrl.empty()) {
-                Notify("STR_SAVE_SUCCESS");
-                *finishing = false;
-                return;
-            }
-            submitted = SubmitFile(path, question.domainUrl);
-            if (submitted == 0) {
-                MessageHub::Call([self] {
-                    if (self) {
-                        MessageHub::Post(self.data(), WM_ANSWER_UPLOADED, 0, 0);
-                    }
-                });
-                Notify("STR_UPLOAD_SUCCESS");
-            } else if (submitted == -1) {
-                LOG_INFO("SavaFileToLocal failed \n");
-                Notify("STR_SAVE_FAIL");
-                *finishing = false;
-                return;
-            } else {
-                LOG_INFO("UploadFileTo %s failed \n", question.domainUrl.c_str());
-                Notify("STR_UPLOAD_FAIL");
-                *finishing = false;
-                return;
-            }
+        if (save && !SaveAndHandIn(*session, question, path, self, submitted)) {
+            return;
         }
         session->CloseContainer();
         MessageHub::Call([self] {
@@ -447,7 +447,6 @@ void CExamQuestionWnd::StartFinishing(bool save) {
                 std::remove(path.c_str());
             }
         }
-        *finishing = false;
     }).detach();
 }
 
@@ -486,8 +485,6 @@ void CExamQuestionWnd::OnFinalMessage() {
         std::shared_ptr<ContainerSession> session = m_session;
         std::thread([session] { session->CloseContainer(); }).detach();
     }
-    if (g_questionWnd == this) {
-        g_questionWnd = nullptr;
-    }
+    WindowSingleton<CExamQuestionWnd>::Forget(this);
     deleteLater();
 }

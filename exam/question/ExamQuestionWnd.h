@@ -8,8 +8,9 @@
 #include <string>
 
 #include "channel/ArgumentRecords.h"
-#include "exam/office/ContainerSession.h"
+#include "peers/office/ContainerSession.h"
 #include "ui/WindowImplBaseNew.h"
+#include "ui/WindowSingleton.h"
 #include "ui/browser/WebBrowserEventHandler.h"
 
 class CWebBrowserUI;
@@ -91,9 +92,13 @@ private:
 
 // The process-wide window object, created (without a window) on first use;
 // from another thread the object is created on the GUI thread.
-CExamQuestionWnd* QuestionWindow();
-CExamQuestionWnd* ExistingQuestionWindow();
+inline CExamQuestionWnd* QuestionWindow() {
+    return WindowSingleton<CExamQuestionWnd>::Get();
+}
+inline CExamQuestionWnd* ExistingQuestionWindow() {
+    return WindowSingleton<CExamQuestionWnd>::Existing();
+}
 
-// The main frame's answer to WM_START_EXAM_QUESTION: 0 when the question
-// window took an Office question, -1 otherwise.
-LRESULT HandleStartExamQuestionMessage(WPARAM wParam, LPARAM lParam);
+// Opens the question window on the question (GUI thread): 0 when the
+// question window took an Office question, -1 otherwise.
+int OpenQuestionWindow(const ExamQuestionArgs& question);

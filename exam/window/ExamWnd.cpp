@@ -14,13 +14,13 @@
 #include <ctime>
 #include <mutex>
 
-#include "exam/server/PlatformServer.h"
+#include "channel/methods/ExamStatus.h"
+#include "config/StringTable.h"
 #include "exam/window/ExamCamera.h"
-#include "exam/window/ExamStatus.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
+#include "peers/site/PlatformServer.h"
 #include "platform/x11/X11Lockdown.h"
-#include "shell/config/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
 #include "ui/browser/ExternalInterface.h"
@@ -28,13 +28,12 @@
 
 namespace {
 
-CExamWnd* g_examWnd = nullptr;
-
 std::mutex g_examLock;
 ExamStartArgs g_currentExam;
 
 constexpr const char* kWindowName = "CExamWnd";
 constexpr const char* kBlankPage = "about:blank";
+// The system's own texts, fixed as they stand (not from the string table).
 constexpr const char* kCameraFailedText =
     "启用摄像头失败，无法进入考试。本场考试需要启用摄像头监控功能";
 constexpr const char* kCameraFaultText =
@@ -63,25 +62,13 @@ void ClearClipboards() {
 
 }  // namespace
 
-CExamWnd* ExistingExamWindow() {
-    return g_examWnd;
-}
-
 bool HeldBackByLockedExam(const char* what) {
-    if (g_examWnd && g_examWnd->IsCreated() && g_examWnd->LockedDown()) {
+    CExamWnd* exam = ExistingExamWindow();
+    if (exam && exam->IsCreated() && exam->LockedDown()) {
         LOG_WARN("%s held back: a locked exam holds the screen", what);
         return true;
     }
     return false;
-}
-
-CExamWnd* ExamWindow() {
-    return MessageHub::Call([] {
-        if (!g_examWnd) {
-            g_examWnd = new CExamWnd();
-        }
-        return g_examWnd;
-    });
 }
 
 ExamStartArgs CurrentExam() {
@@ -93,9 +80,7 @@ CExamWnd::CExamWnd() = default;
 
 CExamWnd::~CExamWnd() {
     StopLockdown();
-    if (g_examWnd == this) {
-        g_examWnd = nullptr;
-    }
+    WindowSingleton<CExamWnd>::Forget(this);
 }
 
 void CExamWnd::InitAfterCreate() {
@@ -198,9 +183,7 @@ void CExamWnd::OnFinalMessage() {
     m_tabTitle = nullptr;
     m_tabBody = nullptr;
     m_tabLine = nullptr;
-    if (g_examWnd == this) {
-        g_examWnd = nullptr;
-    }
+    WindowSingleton<CExamWnd>::Forget(this);
     deleteLater();
 }
 
@@ -499,10 +482,9 @@ void CExamWnd::FileDownload(bool& cancel) {
     }
 }
 
-LRESULT HandleStartExamMessage(LPARAM lParam) {
-    const auto* args = reinterpret_cast<const ExamStartArgs*>(lParam);
+int OpenExamWindow(const ExamStartArgs& exam) {
     CExamWnd* window = ExamWindow();
-    if (args && window->OpenExam(*args)) {
+    if (window->OpenExam(exam)) {
         return 0;
     }
     ExamWindow()->EndExam();

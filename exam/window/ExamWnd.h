@@ -10,6 +10,7 @@
 #include "channel/ArgumentRecords.h"
 #include "exam/window/ExamLockdown.h"
 #include "ui/WindowImplBaseNew.h"
+#include "ui/WindowSingleton.h"
 #include "ui/browser/WebBrowserEventHandler.h"
 
 class CMyWebBrowser;
@@ -93,10 +94,12 @@ private:
 };
 
 // The process-wide exam window, created (without a window) on first use.
-// From another thread the object is created on the GUI thread.
-CExamWnd* ExamWindow();
-// The instance if one exists, without creating it (GUI thread).
-CExamWnd* ExistingExamWindow();
+inline CExamWnd* ExamWindow() {
+    return WindowSingleton<CExamWnd>::Get();
+}
+inline CExamWnd* ExistingExamWindow() {
+    return WindowSingleton<CExamWnd>::Existing();
+}
 // A locked exam holds the screen: nothing a page asks for through the
 // channel (a learning page, a document, the update window) may come above
 // it. When so, logs that `what` was held back and returns true (GUI thread).
@@ -105,9 +108,9 @@ bool HeldBackByLockedExam(const char* what);
 // The record of the last opened exam; kept after the exam until the next.
 ExamStartArgs CurrentExam();
 
-// The main frame's answer to WM_START_EXAM: 0 opened, -1 refused (the
+// Opens the exam window on the exam (GUI thread): 0 opened, -1 refused (the
 // half-opened exam is ended).
-LRESULT HandleStartExamMessage(LPARAM lParam);
+int OpenExamWindow(const ExamStartArgs& exam);
 
 // window.external's two methods act on the exam window; installed once.
 void InstallExamExternalActions();

@@ -49,6 +49,23 @@ std::string TakeError(GError*& error, const char* fallback) {
     return text;
 }
 
+// Owning references to GStreamer objects and caps.
+struct ObjectUnref {
+    void operator()(gpointer object) const { gst_object_unref(object); }
+};
+struct CapsUnref {
+    void operator()(GstCaps* caps) const { gst_caps_unref(caps); }
+};
+template <class T>
+using GstRef = std::unique_ptr<T, ObjectUnref>;
+using CapsRef = std::unique_ptr<GstCaps, CapsUnref>;
+
+// A camera element and the formats it offers.
+struct OpenedCamera {
+    GstRef<GstElement> element;
+    CapsRef offered;
+};
+
 // One side of a caps structure's size: a fixed number, or the wanted value
 // brought into a range.
 bool ReadSide(const GstStructure* structure, const char* field, int wanted, int& value) {
@@ -104,6 +121,70 @@ GstCaps* ExactCaps(const GstStructure* offered, CameraSize size) {
     return gst_caps_fixate(caps);
 }
 
+// The camera: the described source, or the first one the system lists, with
+// the formats it offers.
+int OpenCamera(const CameraSource& source, OpenedCamera& camera, std::string& deviceName,
+               std::string& error) {
+    if (!source.description.empty()) {
+        GError* problem = nullptr;
+        GstElement* described =
+            gst_parse_bin_from_description(source.description.c_str(), TRUE, &problem);
+        if (!described) {
+            error = TakeError(problem, "source description not understood");
+            return CCameraCapture::kNoCamera;
+        }
+        g_clear_error(&problem);
+        camera.element.reset(GST_ELEMENT(gst_object_ref_sink(described)));
+        deviceName = source.description;
+        camera.offered.reset(gst_caps_new_empty());
+        for (CameraSize size : source.sizes) {
+            gst_caps_append_structure(
+                camera.offered.get(),
+                gst_structure_new(kRawMedia, "framerate", GST_TYPE_FRACTION, kWantedFrameRate, 1,
+                                  "width", G_TYPE_INT, size.width, "height", G_TYPE_INT,
+                                  size.height, nullptr));
+        }
+        return 0;
+    }
+    GstRef<GstDeviceMonitor> monitor(gst_device_monitor_new());
+    gst_device_monitor_add_filter(monitor.get(), kCameraClass, nullptr);
+    GList* devices = gst_device_monitor_get_devices(monitor.get());
+    if (devices) {
+        auto* device = static_cast<GstDevice*>(devices->data);
+        gchar* name = gst_device_get_display_name(device);
+        deviceName = name ? name : "";
+        g_free(name);
+        camera.offered.reset(gst_device_get_caps(device));
+        if (GstElement* element = gst_device_create_element(device, "camera")) {
+            camera.element.reset(GST_ELEMENT(gst_object_ref_sink(element)));
+        }
+    }
+    g_list_free_full(devices, gst_object_unref);
+    if (!camera.element) {
+        error = "no camera";
+        return CCameraCapture::kNoCamera;
+    }
+    return 0;
+}
+
+// The format closest to the wanted size among those the camera offers.
+int ChooseFormat(const OpenedCamera& camera, CameraFormatChoice& format, CapsRef& exact, bool& jpeg,
+                 std::string& error) {
+    std::vector<GstStructure*> structures;
+    const std::vector<CameraSize> sizes = OfferedSizes(camera.offered.get(), structures);
+    format = ChooseCameraFormat(sizes);
+    if (format.index >= 0) {
+        const GstStructure* chosen = structures[static_cast<size_t>(format.index)];
+        jpeg = gst_structure_has_name(chosen, kJpegMedia);
+        exact.reset(ExactCaps(chosen, format.size));
+    }
+    if (!exact) {
+        error = "the camera offers no usable picture size";
+        return CCameraCapture::kNoFormat;
+    }
+    return 0;
+}
+
 }  // namespace
 
 struct CCameraCapture::Pipeline {
@@ -118,6 +199,12 @@ struct CCameraCapture::Pipeline {
     bool pictured = false;
     bool failed = false;
     std::string error;
+
+    // The camera, its exact format and the picture branches put together;
+    // then played until the first picture. 0 or CCameraCapture's codes,
+    // with what went wrong in why.
+    int Build(GstRef<GstElement> camera, GstCaps* exact, bool jpeg, std::string& why);
+    int Start(std::string& why);
 
     ~Pipeline() {
         if (pipeline) {
@@ -178,6 +265,56 @@ struct CCameraCapture::Pipeline {
     }
 };
 
+// The camera, its exact format and the two picture branches in one pipeline.
+int CCameraCapture::Pipeline::Build(GstRef<GstElement> camera, GstCaps* exact, bool jpeg,
+                                    std::string& why) {
+    char branches[1024];
+    snprintf(branches, sizeof(branches), kBranches, jpeg ? "jpegdec !" : "", kJpegQuality);
+    GError* problem = nullptr;
+    GstElement* rest = gst_parse_bin_from_description(branches, TRUE, &problem);
+    if (!rest) {
+        why = TakeError(problem, "picture branches not built");
+        return kPipelineFailed;
+    }
+    g_clear_error(&problem);
+    pipeline = GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("camera-pipeline")));
+    GstElement* source = camera.get();
+    // The bin takes the floating branches and its own reference to the camera.
+    gst_bin_add_many(GST_BIN(pipeline), source, rest, nullptr);
+    GstRef<GstElement> format(gst_bin_get_by_name(GST_BIN(rest), "format"));
+    g_object_set(format.get(), "caps", exact, nullptr);
+    preview = gst_bin_get_by_name(GST_BIN(rest), "preview");
+    still = gst_bin_get_by_name(GST_BIN(rest), "still");
+    valve = gst_bin_get_by_name(GST_BIN(rest), "shot");
+    if (!gst_element_link(source, rest) || !preview || !still || !valve) {
+        why = "the camera cannot deliver the chosen format";
+        return kPipelineFailed;
+    }
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = &Pipeline::OnPicture;
+    gst_app_sink_set_callbacks(GST_APP_SINK(preview), &callbacks, this, nullptr);
+    GstRef<GstBus> bus(gst_element_get_bus(pipeline));
+    gst_bus_set_sync_handler(bus.get(), &Pipeline::OnMessage, this, nullptr);
+    return 0;
+}
+
+// Plays the pipeline and waits for its first picture.
+int CCameraCapture::Pipeline::Start(std::string& why) {
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        std::lock_guard<std::mutex> hold(lock);
+        why = error.empty() ? "the camera did not start" : error;
+        return kPipelineFailed;
+    }
+    std::unique_lock<std::mutex> hold(lock);
+    changed.wait_for(hold, std::chrono::milliseconds(kFirstPictureTimeoutMs),
+                     [&] { return pictured || failed; });
+    if (!pictured) {
+        why = failed ? error : "the camera delivers no pictures";
+        return failed ? kPipelineFailed : kNoPictures;
+    }
+    return 0;
+}
+
 CCameraCapture::CCameraCapture() = default;
 
 CCameraCapture::~CCameraCapture() {
@@ -198,129 +335,24 @@ int CCameraCapture::Init(const CameraSource& source, FrameSink sink) {
     if (!InitialiseOnce(m_error)) {
         return kPipelineFailed;
     }
-
-    // The camera: the described source, or the first one the system lists.
-    GstElement* camera = nullptr;
-    GstCaps* offeredCaps = nullptr;
-    std::vector<CameraSize> sizes;
-    std::vector<GstStructure*> structures;
-    GstCaps* describedCaps = nullptr;
-    if (!source.description.empty()) {
-        GError* problem = nullptr;
-        camera = gst_parse_bin_from_description(source.description.c_str(), TRUE, &problem);
-        if (!camera) {
-            m_error = TakeError(problem, "source description not understood");
-            return kNoCamera;
-        }
-        g_clear_error(&problem);
-        gst_object_ref_sink(camera);
-        m_deviceName = source.description;
-        describedCaps = gst_caps_new_empty();
-        for (CameraSize size : source.sizes) {
-            gst_caps_append_structure(
-                describedCaps,
-                gst_structure_new(kRawMedia, "framerate", GST_TYPE_FRACTION, kWantedFrameRate, 1,
-                                  "width", G_TYPE_INT, size.width, "height", G_TYPE_INT,
-                                  size.height, nullptr));
-        }
-        offeredCaps = describedCaps;
-    } else {
-        GstDeviceMonitor* monitor = gst_device_monitor_new();
-        gst_device_monitor_add_filter(monitor, kCameraClass, nullptr);
-        GList* devices = gst_device_monitor_get_devices(monitor);
-        if (devices) {
-            auto* device = static_cast<GstDevice*>(devices->data);
-            gchar* name = gst_device_get_display_name(device);
-            m_deviceName = name ? name : "";
-            g_free(name);
-            offeredCaps = gst_device_get_caps(device);
-            camera = gst_device_create_element(device, "camera");
-            if (camera) {
-                gst_object_ref_sink(camera);
-            }
-        }
-        g_list_free_full(devices, gst_object_unref);
-        gst_object_unref(monitor);
-        if (!camera) {
-            if (offeredCaps) {
-                gst_caps_unref(offeredCaps);
-            }
-            m_error = "no camera";
-            return kNoCamera;
-        }
+    OpenedCamera camera;
+    if (int failed = OpenCamera(source, camera, m_deviceName, m_error); failed != 0) {
+        return failed;
     }
-
-    sizes = OfferedSizes(offeredCaps, structures);
-    m_format = ChooseCameraFormat(sizes);
-    m_formatChosen = true;
-    GstCaps* exact = nullptr;
+    CapsRef exact;
     bool jpeg = false;
-    if (m_format.index >= 0) {
-        const GstStructure* chosen = structures[static_cast<size_t>(m_format.index)];
-        jpeg = gst_structure_has_name(chosen, kJpegMedia);
-        exact = ExactCaps(chosen, m_format.size);
+    m_formatChosen = true;
+    if (int failed = ChooseFormat(camera, m_format, exact, jpeg, m_error); failed != 0) {
+        return failed;
     }
-    if (offeredCaps) {
-        gst_caps_unref(offeredCaps);
-    }
-    if (!exact) {
-        gst_object_unref(camera);
-        m_error = "the camera offers no usable picture size";
-        return kNoFormat;
-    }
-
-    char branches[1024];
-    snprintf(branches, sizeof(branches), kBranches, jpeg ? "jpegdec !" : "", kJpegQuality);
-    GError* problem = nullptr;
-    GstElement* rest = gst_parse_bin_from_description(branches, TRUE, &problem);
     auto pipeline = std::make_unique<Pipeline>();
     pipeline->sink = std::move(sink);
-    pipeline->pipeline = gst_pipeline_new("camera-pipeline");
-    gst_object_ref_sink(pipeline->pipeline);
-    if (!rest) {
-        m_error = TakeError(problem, "picture branches not built");
-        gst_caps_unref(exact);
-        gst_object_unref(camera);
-        return kPipelineFailed;
+    if (int failed = pipeline->Build(std::move(camera.element), exact.get(), jpeg, m_error);
+        failed != 0) {
+        return failed;
     }
-    g_clear_error(&problem);
-    gst_bin_add_many(GST_BIN(pipeline->pipeline), camera, rest, nullptr);
-    gst_object_unref(camera);  // the bin holds both now
-    GstElement* format = gst_bin_get_by_name(GST_BIN(rest), "format");
-    g_object_set(format, "caps", exact, nullptr);
-    gst_object_unref(format);
-    gst_caps_unref(exact);
-    pipeline->preview = gst_bin_get_by_name(GST_BIN(rest), "preview");
-    pipeline->still = gst_bin_get_by_name(GST_BIN(rest), "still");
-    pipeline->valve = gst_bin_get_by_name(GST_BIN(rest), "shot");
-    if (!gst_element_link(camera, rest) || !pipeline->preview || !pipeline->still ||
-        !pipeline->valve) {
-        m_error = "the camera cannot deliver the chosen format";
-        return kPipelineFailed;
-    }
-
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = &Pipeline::OnPicture;
-    gst_app_sink_set_callbacks(GST_APP_SINK(pipeline->preview), &callbacks, pipeline.get(),
-                               nullptr);
-    GstBus* bus = gst_element_get_bus(pipeline->pipeline);
-    gst_bus_set_sync_handler(bus, &Pipeline::OnMessage, pipeline.get(), nullptr);
-    gst_object_unref(bus);
-
-    if (gst_element_set_state(pipeline->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        std::lock_guard<std::mutex> hold(pipeline->lock);
-        m_error = pipeline->error.empty() ? "the camera did not start" : pipeline->error;
-        return kPipelineFailed;
-    }
-    {
-        std::unique_lock<std::mutex> hold(pipeline->lock);
-        pipeline->changed.wait_for(hold, std::chrono::milliseconds(kFirstPictureTimeoutMs),
-                                   [&] { return pipeline->pictured || pipeline->failed; });
-        if (!pipeline->pictured) {
-            m_error = pipeline->failed ? pipeline->error : "the camera delivers no pictures";
-            hold.unlock();
-            return pipeline->failed ? kPipelineFailed : kNoPictures;
-        }
+    if (int failed = pipeline->Start(m_error); failed != 0) {
+        return failed;
     }
     std::lock_guard<std::mutex> hold(m_lock);
     m_pipeline = std::move(pipeline);

@@ -20,6 +20,7 @@ class ShutdownInhibitor {
 public:
     static constexpr const char* kWhat = "shutdown";
     static constexpr const char* kWho = "Qorvane";
+    // The system's own text, fixed as it stands (not from the string table).
     static constexpr const char* kWhy = "后台正在提交考试答案，请确定是否继续强制关机？";
     // logind's own default for InhibitDelayMaxSec, used when it cannot be read.
     static constexpr int kDefaultDelayMs = 5000;

@@ -5,16 +5,18 @@
 #include <cstdlib>
 
 #include "foundation/Encoding.h"
+#include "foundation/Version.h"
 
 namespace {
 
 TEST(Answer, GenericAnswerText) {
     EXPECT_EQ(
         BuildAnswer(-1, false, "unknown request", kClientVersion, ""),
-        R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":"2.3.1.17"}]))");
-    EXPECT_EQ(
-        BuildAnswer(0, true, "ok", kClientVersion, "cb1"),
-        R"(cb1([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":"2.3.1.17"}]))");
+        R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" +
+            std::string(kClientVersion) + R"("}]))");
+    EXPECT_EQ(BuildAnswer(0, true, "ok", kClientVersion, "cb1"),
+              R"(cb1([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" +
+                  std::string(kClientVersion) + R"("}]))");
     // Quotes and backslashes in a message stay inside the JSON string.
     EXPECT_EQ(BuildAnswer(7, false, "a\"b\\c", "1", "f"),
               R"(f([{"errorCode":"7","errorMsg":"a\"b\\c","isSuccess":"false","version":"1"}]))");

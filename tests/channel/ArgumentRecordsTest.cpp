@@ -72,8 +72,8 @@ const char* kQuestion = R"([{"userUid":"u","domainUrl":"a%2Fb","examUid":"e",
 
 TEST(ExamQuestionArgs, DecodesUrlValuedFieldsAndKeepsHandlerFields) {
     ExamQuestionArgs args;
-    int owner = 0;
-    args.ownerWindow = &owner;
+    const NativeWindow owner = 0x2a00007;
+    args.ownerWindow = owner;
     args.lookOnly = true;
     ASSERT_EQ(args.Parse(kQuestion), kArgsOk);
     EXPECT_EQ(args.domainUrl, "a/b");
@@ -82,7 +82,7 @@ TEST(ExamQuestionArgs, DecodesUrlValuedFieldsAndKeepsHandlerFields) {
     EXPECT_EQ(args.examQuestionUid, "q");
     EXPECT_EQ(args.examQuestionType, "word");
     EXPECT_FALSE(args.isTop);
-    EXPECT_EQ(args.ownerWindow, &owner);
+    EXPECT_EQ(args.ownerWindow, owner);
     EXPECT_TRUE(args.lookOnly);
 }
 

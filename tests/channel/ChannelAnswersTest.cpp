@@ -3,25 +3,30 @@
 #include <gtest/gtest.h>
 
 #include "foundation/Encoding.h"
+#include "foundation/Version.h"
 #include "http/HttpResponse.h"
 
 namespace {
 
 TEST(ChannelAnswers, SuccessAndFailureTexts) {
     EXPECT_EQ(SuccessAnswer("cb"),
-              R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":"2.3.1.17"}]))");
+              R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" +
+                  std::string(kClientVersion) + R"("}]))");
     EXPECT_EQ(
         FailureAnswer(kMsgJsonError, "callback"),
-        R"(callback([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
+        R"(callback([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":")" +
+            std::string(kClientVersion) + R"("}]))");
 }
 
 TEST(ChannelAnswers, StatusAnswersAreObjectsWithAResultArray) {
     EXPECT_EQ(
         ExamStatusAnswer(1, "cb"),
-        R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"examStatus":"1"}],"version":"2.3.1.17"}))");
+        R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"examStatus":"1"}],"version":")" +
+            std::string(kClientVersion) + R"("}))");
     EXPECT_EQ(
         LearningStatusAnswer(false, "cb"),
-        R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"learningStatus":"0"}],"version":"2.3.1.17"}))");
+        R"(cb({"errorCode":"0","errorMsg":"ok","isSuccess":"true","result":[{"learningStatus":"0"}],"version":")" +
+            std::string(kClientVersion) + R"("}))");
     EXPECT_EQ(LearningStatusAnswer(true, "").rfind("callback({", 0), 0u);
     EXPECT_NE(ExamStatusAnswer(2, "cb").find(R"("examStatus":"2")"), std::string::npos);
 }

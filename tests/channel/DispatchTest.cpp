@@ -5,11 +5,13 @@
 #include <set>
 
 #include "channel/Answer.h"
+#include "foundation/Version.h"
 
 namespace {
 
 const std::string kUnknown =
-    R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":"2.3.1.17"}]))";
+    R"(callback([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" +
+    std::string(kClientVersion) + R"("}]))";
 
 class DispatchTest : public testing::Test {
 protected:

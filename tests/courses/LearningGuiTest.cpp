@@ -6,6 +6,7 @@
 
 #include <json/json.h>
 
+#include "foundation/Version.h"
 #include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
@@ -123,7 +124,8 @@ TEST_F(LearningGui, APageThatClosesItsBrowserClosesTheWindow) {
 TEST_F(LearningGui, ArgumentsWithoutAnAddressAreRefused) {
     const std::string refused =
         "cb([{\"errorCode\":\"-1\",\"errorMsg\":\"error json formart!\","
-        "\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
+        "\"isSuccess\":\"false\",\"version\":\"" +
+        std::string(kClientVersion) + "\"}])";
     EXPECT_EQ(Course("StartLearning", "[{\"userUid\":\"u1\",\"domainUrl\":\"\"}]"), refused);
     EXPECT_EQ(Course("StartLearning", "not json"), refused);
     EXPECT_FALSE(X11Session::FindWindow(kTitle));

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "foundation/Version.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/TempDir.h"
@@ -108,7 +109,8 @@ TEST_F(ClientGui, ExitProcessAnswersFirstThenTheClientAndItsIconGo) {
                                        "/COMMANDREQUEST.KIVO?MethodName=ExitProcess&RequstArgs=");
     EXPECT_EQ(answer.body,
               "callback([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-              "\"version\":\"2.3.1.17\"}])");
+              "\"version\":\"" +
+                  std::string(kClientVersion) + "\"}])");
     EXPECT_EQ(client.process().Wait(X11Session::kWaitMs), 0) << client.process().Output();
     EXPECT_FALSE(X11Session::TrayIconDockedForPid(client.process().Pid()));
     EXPECT_NE(client.process().Output().find("program exit !"), std::string::npos);

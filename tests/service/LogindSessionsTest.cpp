@@ -97,7 +97,7 @@ TEST(LogindSessions, TheServiceFollowsTheActiveSessionOfSeat0) {
     auto environment = folder.Environment();
     environment.erase("QORVANE_SESSION_SCRIPT");
     // The stand-in client learns its port from the environment it inherits.
-    environment["QORVANE_CLIENT_PORT"] = std::to_string(folder.clientPort);
+    environment["QORVANE_CHANNEL_PORT"] = std::to_string(folder.clientPort);
     ChildProcess service;
     ASSERT_TRUE(service.Start({folder.Program(), "-commandline"}, environment, folder.Directory()));
 

@@ -26,7 +26,7 @@ ServiceFolder::ServiceFolder(Sessions sessions)
 }
 
 std::map<std::string, std::string> ServiceFolder::Environment() const {
-    return {{"QORVANE_CLIENT_PORT", std::to_string(clientPort)},
+    return {{"QORVANE_CHANNEL_PORT", std::to_string(clientPort)},
             {"QORVANE_DOWNLOADER_PORT", std::to_string(downloaderPort)},
             {"QORVANE_SESSION_SCRIPT", m_dir.file("sessions")},
             {"NOTIFY_SOCKET", ""}};
@@ -37,7 +37,7 @@ void ServiceFolder::SetSessions(const std::string& script) {
     // The client gets the session's environment only, so the port it
     // should use travels with the session.
     const std::string partial = m_dir.file("sessions.new");
-    std::ofstream(partial) << script << "QORVANE_CLIENT_PORT=" << clientPort << "\n";
+    std::ofstream(partial) << script << "QORVANE_CHANNEL_PORT=" << clientPort << "\n";
     fs::rename(partial, m_dir.file("sessions"));
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "foundation/Version.h"
 #include "platform/registry/Registry.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
@@ -193,7 +194,8 @@ TEST_F(SettingsGui, SetTrustDomainsAndGetWindowsUser) {
         HttpFetch::Encode(R"([{"userUid":"u1","domainUrl":[{"url":"exam.school.edu"},{"x":"y"},)"
                           R"({"url":"https://10.2.3.4"}]}])");
     EXPECT_EQ(Command("MethodName=SetTrustDomains&CallbackFunc=cb&RequestArgs=" + args),
-              R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":"2.3.1.17"}]))");
+              R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" +
+                  std::string(kClientVersion) + R"("}]))");
     Registry user(RegistryRoot::CurrentUser);
     uint32_t zone = 0;
     EXPECT_EQ(user.ReadDword(std::string(kZoneMap) + "Domains\\school.edu\\exam", "http", zone), 0);
@@ -214,7 +216,8 @@ TEST_F(SettingsGui, SetTrustDomainsAndGetWindowsUser) {
     EXPECT_EQ(
         Command("MethodName=SetTrustDomains&CallbackFunc=cb&RequestArgs=" +
                 HttpFetch::Encode(R"({"domainUrl":[]})")),
-        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
+        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":")" +
+            std::string(kClientVersion) + R"("}]))");
 
     if (geteuid() != 0) {
         GTEST_SKIP() << "GetWindowsUser's administrator case needs root";

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "config/StringTable.h"
 #include "platform/registry/Registry.h"
-#include "shell/config/StringTable.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
 #include "tests/support/Files.h"
@@ -123,7 +123,17 @@ protected:
         }
         return out.substr(from + mark.size(), to - from - mark.size());
     }
-    std::string PageLine(int y) { return LineAt(m_window, kValueX, y); }
+    // The page fills its lines when shown, the engine's version first (its
+    // module loads then): a line still empty is read again until filled.
+    std::string PageLine(int y) {
+        std::string line = LineAt(m_window, kValueX, y);
+        for (int waited = 0; line.empty() && waited < X11Session::kWaitMs;
+             waited += X11Session::kPollMs) {
+            X11Session::Run({"sleep", "0.1"});
+            line = LineAt(m_window, kValueX, y);
+        }
+        return line;
+    }
 
     // Waits for the client's message box, gives its text and closes it.
     std::string AnswerBox() {

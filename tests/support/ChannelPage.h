@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "foundation/Version.h"
 #include "tests/support/HttpFetch.h"
 
 // The local channel as a page uses it: a request to one of its paths
@@ -21,12 +22,13 @@ inline std::string CallChannel(int port, const std::string& path, const std::str
 inline std::string JsonpOk(const std::string& callback = "cb") {
     return callback +
            "([{\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\","
-           "\"version\":\"2.3.1.17\"}])";
+           "\"version\":\"" +
+           std::string(kClientVersion) + "\"}])";
 }
 
 inline std::string JsonpFailure(const std::string& message, const std::string& callback = "cb") {
     return callback + "([{\"errorCode\":\"-1\",\"errorMsg\":\"" + message +
-           "\",\"isSuccess\":\"false\",\"version\":\"2.3.1.17\"}])";
+           "\",\"isSuccess\":\"false\",\"version\":\"" + std::string(kClientVersion) + "\"}])";
 }
 
 // A status answer: one member with its value in "result".
@@ -34,5 +36,5 @@ inline std::string JsonpStatus(const std::string& member, const std::string& val
                                const std::string& callback = "cb") {
     return callback +
            "({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{\"" +
-           member + "\":\"" + value + "\"}],\"version\":\"2.3.1.17\"})";
+           member + "\":\"" + value + "\"}],\"version\":\"" + std::string(kClientVersion) + "\"})";
 }

@@ -1,6 +1,7 @@
 #include "ui/browser/BrowserHost.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QLibrary>
 
 #include <unistd.h>
@@ -54,6 +55,10 @@ void PrepareEngine() {
     // Exam and course pages need no GPU; software rendering works on every
     // desktop, virtual machines and servers without GL included.
     AddEngineFlag(kNoGpuFlag);
+    // The engine arrives later, in a module of its own; it wants the shared
+    // GL contexts set before the application object exists, and says so on
+    // every start otherwise.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 IPageEngine* Engine() {

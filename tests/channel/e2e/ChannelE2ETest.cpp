@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "foundation/Version.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Files.h"
 #include "tests/support/RawClient.h"
@@ -20,7 +21,8 @@
 namespace {
 
 const std::string kUnknown =
-    R"(([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":"2.3.1.17"}]))";
+    R"(([{"errorCode":"-1","errorMsg":"unknown request","isSuccess":"false","version":")" +
+    std::string(kClientVersion) + R"("}]))";
 constexpr int kStartLimitMs = 15000;
 
 // true when the server has closed the connection (reading gives end of file).
@@ -173,7 +175,9 @@ TEST_F(ChannelE2E, HeadlessChromiumReceivesTheJsonpArgument) {
                    " --disable-background-networking --disable-component-update"
                    " --disable-sync --user-data-dir=" +
                    profile + " --dump-dom file://" + page + " 2>/dev/null");
-    EXPECT_NE(out.find("GOT:unknown request|false|2.3.1.17"), std::string::npos) << out;
+    EXPECT_NE(out.find("GOT:unknown request|false|" + std::string(kClientVersion)),
+              std::string::npos)
+        << out;
 }
 
 TEST(ChannelStartup, TakenPortIsLoggedAndTheClientKeepsRunning) {

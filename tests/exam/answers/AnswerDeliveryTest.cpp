@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "foundation/Version.h"
 #include "tests/exam/answers/AnswerPeers.h"
 #include "tests/support/HttpFetch.h"
 
@@ -206,7 +207,8 @@ TEST_F(AnswerDelivery, NotJsonIsRefusedAndNothingIsStored) {
     StartClient();
     EXPECT_EQ(
         m_client.Submit(""),
-        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":"2.3.1.17"}]))");
+        R"(cb([{"errorCode":"-1","errorMsg":"error json formart!","isSuccess":"false","version":")" +
+            std::string(kClientVersion) + R"("}]))");
     EXPECT_EQ(
         m_client.Submit("{\"userUid\":\"x\"}").find("error json formart!") != std::string::npos,
         true);
@@ -239,7 +241,8 @@ TEST_F(AnswerDelivery, AnAnswerStoredNowhereIsNotCalledOk) {
     StartClient();
     EXPECT_EQ(
         m_client.Submit(AnswerBody(m_web, "exam-1")),
-        R"(cb([{"errorCode":"-1","errorMsg":"answer not stored","isSuccess":"false","version":"2.3.1.17"}]))");
+        R"(cb([{"errorCode":"-1","errorMsg":"answer not stored","isSuccess":"false","version":")" +
+            std::string(kClientVersion) + R"("}]))");
     // With the downloader back, its table is a durable home: ok again.
     StartDownloader();
     EXPECT_EQ(m_client.Submit(AnswerBody(m_web, "exam-2")), kOkAnswer);

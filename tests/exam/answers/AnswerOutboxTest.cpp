@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "exam/answers/AnswerOutbox.h"
 #include "exam/answers/AnswerStatements.h"
+#include "storage/AnswerOutbox.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Version.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
@@ -18,8 +19,9 @@
 
 constexpr const char* kAnswerPath = "/lms/api/ExamAnswer.ashx";
 constexpr const char* kBoxPath = "/a.tundrelcgi";
-constexpr const char* kOkAnswer =
-    R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":"2.3.1.17"}]))";
+inline const std::string kOkAnswer =
+    R"(cb([{"errorCode":"0","errorMsg":"ok","isSuccess":"true","version":")" +
+    std::string(kClientVersion) + R"("}]))";
 constexpr int kDeliveryWaitMs = 30000;
 
 class LogindMock {

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "foundation/Version.h"
 #include "platform/x11/X11Windows.h"
 #include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
@@ -423,7 +424,8 @@ TEST_F(OfficeGui, PaperLoadingClosesWithTheExamPageOrEndsTheExam) {
     EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle, kWaitMs));
     EXPECT_EQ(Exam("CheckExamStatus"),
               "cb({\"errorCode\":\"0\",\"errorMsg\":\"ok\",\"isSuccess\":\"true\",\"result\":[{"
-              "\"examStatus\":\"2\"}],\"version\":\"2.3.1.17\"})");
+              "\"examStatus\":\"2\"}],\"version\":\"" +
+                  std::string(kClientVersion) + "\"})");
 }
 
 }  // namespace

@@ -10,11 +10,11 @@
 
 #include <json/json.h>
 
-#include "courses/downloader/ExamRequests.h"
-#include "exam/office/ContainerSession.h"
 #include "exam/paper/PaperLoadingRules.h"
 #include "exam/question/QuestionFinishing.h"
 #include "foundation/UrlUtil.h"
+#include "peers/downloader/ExamRequests.h"
+#include "peers/office/ContainerSession.h"
 #include "tests/support/TempDir.h"
 
 namespace {

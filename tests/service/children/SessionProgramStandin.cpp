@@ -27,7 +27,7 @@ void Journal(const std::string& event, const std::string& detail = "") {
 
 int PortFor(const std::string& name) {
     const char* variable =
-        name == "QorvanePlatform" ? "QORVANE_CLIENT_PORT" : "QORVANE_DOWNLOADER_PORT";
+        name == "QorvanePlatform" ? "QORVANE_CHANNEL_PORT" : "QORVANE_DOWNLOADER_PORT";
     const char* text = std::getenv(variable);
     return text ? std::atoi(text) : 0;
 }

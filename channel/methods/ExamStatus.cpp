@@ -1,0 +1,3 @@
+#include "channel/methods/ExamStatus.h"
+
+std::atomic<int> examStatus{kExamStatusNone};

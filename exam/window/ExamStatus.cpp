@@ -1,3 +1,0 @@
-#include "exam/window/ExamStatus.h"
-
-std::atomic<int> examStatus{kExamStatusNone};
