@@ -249,15 +249,18 @@ bool Managed(Display* display, Window window) {
     return managed;
 }
 
-// Withdraws a managed window (ICCCM 4.1.4) and waits, on the window's own
-// events, until the manager has let go of it.
-void Withdraw(Display* display, Window window) {
-    XSelectInput(display, window, StructureNotifyMask | PropertyChangeMask);
-    XWithdrawWindow(display, window, DefaultScreen(display));
-    XSync(display, False);
+bool Unmapped(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsUnmapped;
+}
+
+// Waits on the window's own events until done() holds or kWithdrawWaitMs
+// have passed.
+template <typename Done>
+void WaitForWindow(Display* display, Window window, Done done) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kWithdrawWaitMs);
-    while (Managed(display, window)) {
+    while (!done()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
@@ -272,6 +275,22 @@ void Withdraw(Display* display, Window window) {
         }
         XEvent event;
         XNextEvent(display, &event);
+    }
+}
+
+// Takes a window away from the window manager (ICCCM 4.1.4): one that asked
+// to be shown but is not managed yet is first left to the manager (taken
+// before, it would be managed, and so taken back, afterwards); then it is
+// withdrawn, until the manager has let go of it.
+void Withdraw(Display* display, Window window) {
+    XSelectInput(display, window, StructureNotifyMask | PropertyChangeMask);
+    if (!Managed(display, window) && Unmapped(display, window)) {
+        WaitForWindow(display, window, [&] { return Managed(display, window); });
+    }
+    if (Managed(display, window)) {
+        XWithdrawWindow(display, window, DefaultScreen(display));
+        XSync(display, False);
+        WaitForWindow(display, window, [&] { return !Managed(display, window); });
     }
     XSelectInput(display, window, NoEventMask);
 }
@@ -288,7 +307,7 @@ bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y) {
     // Taken from under a window manager that still looks after it, the
     // window races with the manager's own unmanaging, which may hide it or
     // take it back to the desktop afterwards: it is withdrawn first.
-    if (ParentOf(display, window) != parent && Managed(display, window)) {
+    if (ParentOf(display, window) != parent) {
         Withdraw(display, window);
     }
     XReparentWindow(display, window, parent, x, y);
