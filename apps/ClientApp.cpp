@@ -24,6 +24,7 @@
 #include "exam/question/ExamQuestionWnd.h"
 #include "exam/window/ExamWnd.h"
 #include "foundation/ClientLog.h"
+#include "platform/desktop/DesktopSession.h"
 #include "platform/inhibit/SessionManagerGuard.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/memory/MemoryTuning.h"
@@ -185,10 +186,16 @@ CMainFrame* CreateMainFrame(QApplication& app) {
 
 namespace {
 
+// Set before the application object exists, logged once the log is open.
+bool g_forcedX11 = false;
+
 // What the client sets before the application object exists.
 void PrepareProcess() {
     KeepLargeBuffersWarm();
     BlockStopSignals();
+    // The window layer and the exam's keyboard grab are X11: in a Wayland
+    // session the client runs under Xwayland.
+    g_forcedX11 = PreferX11Platform();
     BrowserHost::PrepareEngine();
     // A window that gets a native window of its own (a message box, an
     // embedded program) must not turn every sibling into a native window:
@@ -215,6 +222,9 @@ bool StartServices() {
     CExamQuestionWnd::SetDataPath(paths.dataPath);
     CCourseViewWnd::SetDataPath(paths.dataPath);
     LOG_INFO("program init succ!\n");
+    if (g_forcedX11) {
+        LOG_INFO("Wayland session: the client runs as an X11 client (Xwayland)");
+    }
     BrowserZone::EnsureBrowserEmulation(ClientSettings(paths.settingsFile));
     BrowserHost::SetSitePolicy([](const QUrl& url) {
         const BrowserZone::SiteSettings site =

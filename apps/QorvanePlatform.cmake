@@ -7,7 +7,7 @@ add_library(qv_client_app STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ClientApp.h
     ${CMAKE_CURRENT_LIST_DIR}/ClientRequestActions.h
     ${CMAKE_CURRENT_LIST_DIR}/ClientStartup.h)
-target_link_libraries(qv_client_app PUBLIC qv_shell qv_channel_methods)
+target_link_libraries(qv_client_app PUBLIC qv_shell qv_channel_methods qv_platform_desktop)
 add_executable(QorvanePlatform ${CMAKE_CURRENT_LIST_DIR}/QorvanePlatform.cpp)
 target_link_libraries(QorvanePlatform PRIVATE qv_client_app)
 # The web engine module sits beside the program, loaded at the first page.

@@ -13,6 +13,7 @@ VersionSetting VersionSetting::Load(const std::string& path) {
     record.AutoUpdate = flag("AutoUpdate", "Allow", record.AutoUpdate);
     record.ProxyDetector = flag("ProxyDetector", "Allow", record.ProxyDetector);
     record.AutoDelCache = flag("AutoDelCache", "Allow", record.AutoDelCache);
+    record.RequireLockdown = flag("Exam", "RequireLockdown", record.RequireLockdown);
     record.AnalyticsHost =
         ProfileReadString("Internet", "AnalyticsHost", record.AnalyticsHost, path);
     return record;

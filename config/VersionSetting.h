@@ -13,6 +13,9 @@ struct VersionSetting {
     bool AutoUpdate = true;      // [AutoUpdate] Allow=1: automatic update allowed
     bool ProxyDetector = false;  // [ProxyDetector] Allow=0: proxy detection allowed
     bool AutoDelCache = true;    // [AutoDelCache] Allow=1: delete cached course files after use
+    // [Exam] RequireLockdown=0: a locked exam whose keyboard lock cannot hold
+    // on this desktop is refused instead of run with a notice.
+    bool RequireLockdown = false;
     // [Internet] AnalyticsHost=: where the about tab's analytics page lives;
     // the platform stand-in on this machine unless an installation says.
     std::string AnalyticsHost = "http://127.0.0.1:18080";

@@ -2,24 +2,30 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <ctime>
 #include <mutex>
 
 #include "channel/methods/ExamStatus.h"
 #include "config/StringTable.h"
+#include "config/VersionSetting.h"
 #include "exam/window/ExamCamera.h"
 #include "foundation/ClientLog.h"
 #include "foundation/FileUtil.h"
 #include "peers/site/PlatformServer.h"
+#include "platform/desktop/DesktopSession.h"
+#include "platform/x11/X11GrabCheck.h"
 #include "platform/x11/X11Lockdown.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageHub.h"
@@ -42,6 +48,25 @@ constexpr const char* kCameraBackText = "摄像设备已恢复正常";
 constexpr int kCameraFaultCode = 5;
 constexpr int kCameraLostCode = -1;
 constexpr int kCameraBackCode = 6;
+constexpr int kGrabSuccess = 0;
+
+// Quits a wait once the window is on the screen.
+class ShownWatcher : public QObject {
+public:
+    ShownWatcher(QWindow* window, QEventLoop* loop) : m_window(window), m_loop(loop) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_window && event->type() == QEvent::Expose && m_window->isExposed()) {
+            m_loop->quit();
+        }
+        return false;
+    }
+
+private:
+    QWindow* m_window;
+    QEventLoop* m_loop;
+};
 
 bool IsTopExam() {
     std::lock_guard<std::mutex> lock(g_examLock);
@@ -95,6 +120,16 @@ void CExamWnd::InitAfterCreate() {
     if (m_tabTitle) {
         m_tabTitle->hide();
     }
+    m_lockNotice = FindControl<QLabel>("lockdown_notice");
+    if (!m_lockNotice) {  // an older skin without it
+        m_lockNotice = new QLabel(GetWidget());
+        m_lockNotice->setWordWrap(true);
+        m_lockNotice->setStyleSheet("background: #b3261e; color: white; padding: 8px 16px;");
+        if (auto* column = qobject_cast<QBoxLayout*>(GetWidget()->layout())) {
+            column->addWidget(m_lockNotice);
+        }
+    }
+    m_lockNotice->hide();
 }
 
 bool CExamWnd::OpenExam(const ExamStartArgs& args) {
@@ -130,6 +165,9 @@ bool CExamWnd::OpenExam(const ExamStartArgs& args) {
     if (args.isTop) {
         StartLockdown();
         SetTimer(kTopmostTimer, kTopmostIntervalMs);
+        if (!CheckLockdownAtStart()) {
+            return false;
+        }
     } else {
         KillTimer(kTopmostTimer);
         StopLockdown();
@@ -183,6 +221,7 @@ void CExamWnd::OnFinalMessage() {
     m_tabTitle = nullptr;
     m_tabBody = nullptr;
     m_tabLine = nullptr;
+    m_lockNotice = nullptr;
     WindowSingleton<CExamWnd>::Forget(this);
     deleteLater();
 }
@@ -364,12 +403,104 @@ void CExamWnd::StartLockdown() {
         if (DisableTerminalSwitch()) {
             LOG_INFO("terminal switch keys disabled for the exam");
         }
+        if (!m_desktop) {
+            m_desktop =
+                ClassifyDesktop(ServerIsXwayland(), WindowManagerName(), CurrentDesktopName());
+        }
     }
     SetWindowAbove(NativeHandle(), true);
     int status = GrabKeyboard(NativeHandle());
-    if (status != 0) {
+    if (status != kGrabSuccess) {
         LOG_WARN("keyboard grab for the exam failed: %d", status);
     }
+}
+
+void CExamWnd::WaitUntilShown() {
+    QWindow* window = GetWidget() ? GetWidget()->windowHandle() : nullptr;
+    if (!window || window->isExposed()) {
+        return;
+    }
+    QEventLoop loop;
+    ShownWatcher watcher(window, &loop);
+    QTimer::singleShot(kShownWaitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+LockdownVerdict CExamWnd::JudgeCurrentLockdown(int grabStatus) {
+    LockdownFacts facts;
+    facts.desktop = m_desktop.value_or(DesktopKind::kXorg);
+    facts.grabStatus = grabStatus;
+    facts.secondClientStatus = grabStatus == kGrabSuccess ? SecondClientGrabStatus() : -1;
+    if (facts.desktop == DesktopKind::kMutter) {
+        // Mutter matches the rules against the class the window really has.
+        std::string instance, className;
+        ReadWindowClass(NativeHandle(), instance, className);
+        facts.mutterGrants =
+            MutterGrantsGrab(MutterGrabAccessRules().value_or(std::vector<std::string>{}), instance,
+                             className, true);
+    }
+    return JudgeLockdown(facts);
+}
+
+bool CExamWnd::CheckLockdownAtStart() {
+    QPointer<CExamWnd> self(this);
+    WaitUntilShown();
+    if (!self || !IsCreated() || !m_lockedDown) {
+        return false;  // ended while it was being shown
+    }
+    const int status = TakeKeyboard();
+    m_grabHeld = status == kGrabSuccess;
+    const LockdownVerdict verdict = JudgeCurrentLockdown(status);
+    const char* desktop = DesktopKindName(m_desktop.value_or(DesktopKind::kXorg));
+    const LockdownAction action =
+        LockdownActionFor(verdict, VersionSetting::Current().RequireLockdown);
+    if (action == LockdownAction::kRun) {
+        LOG_INFO("exam lock-down holds (%s)", desktop);
+        m_lockNotice->hide();
+        return true;
+    }
+    LOG_WARN("exam lock-down does not hold (%s): %s", desktop, verdict.failure.c_str());
+    ShowLockdownNotice(verdict);
+    if (action == LockdownAction::kRunWithNotice) {
+        return true;
+    }
+    LOG_ERROR("exam refused: this installation requires the lock-down");
+    QMessageBox::critical(GetWidget(), StringTable::Text("STR_EXAM"),
+                          StringTable::Text("STR_LOCKDOWN_REQUIRED") + "\n" + m_lockNotice->text());
+    return false;
+}
+
+int CExamWnd::TakeKeyboard() {
+    // Mutter lets an X client's grab hold off its shortcuts when the window
+    // asked first, and judges the grab as it is taken: asked again each
+    // time, since Mutter forgets it with the window it manages (a window
+    // asking before it is managed is not heard).
+    if (m_desktop.value_or(DesktopKind::kXorg) != DesktopKind::kXorg) {
+        AnnounceXwaylandGrab(NativeHandle());
+    }
+    return GrabKeyboard(NativeHandle());
+}
+
+void CExamWnd::RenewLockdown() {
+    const int status = TakeKeyboard();
+    if ((status == kGrabSuccess) == m_grabHeld) {
+        return;
+    }
+    m_grabHeld = status == kGrabSuccess;
+    const LockdownVerdict verdict = JudgeCurrentLockdown(status);
+    if (verdict.holds) {
+        LOG_INFO("exam lock-down holds now");
+        m_lockNotice->hide();
+    } else {
+        LOG_WARN("exam lock-down lost: %s", verdict.failure.c_str());
+        ShowLockdownNotice(verdict);
+    }
+}
+
+void CExamWnd::ShowLockdownNotice(const LockdownVerdict& verdict) {
+    m_lockNotice->setText(
+        StringTable::Text(verdict.keyboardBusy ? "STR_LOCKDOWN_BUSY" : "STR_LOCKDOWN_DESKTOP"));
+    m_lockNotice->show();
 }
 
 void CExamWnd::StopLockdown() {
@@ -378,6 +509,9 @@ void CExamWnd::StopLockdown() {
     }
     m_lockedDown = false;
     qApp->removeEventFilter(this);
+    if (m_lockNotice) {
+        m_lockNotice->hide();
+    }
     UngrabKeyboard();
     RestoreTerminalSwitch();
     if (NativeHandle() != 0) {
@@ -417,9 +551,10 @@ void CExamWnd::OnTimer(int id) {
         PutOnTop();
     }
     if (m_lockedDown) {
-        // A popup that closed (a menu, a page's drop-down list) drops the grab.
+        // A popup that closed (a menu, a page's drop-down list) drops the
+        // grab; under Mutter only a grab taken after the window asked counts.
         SetWindowAbove(NativeHandle(), true);
-        GrabKeyboard(NativeHandle());
+        RenewLockdown();
     }
     std::string title = StringTable::Text("STR_WINDOWS_MANAGER").toUtf8().toStdString();
     if (CloseWindowsTitled(title) > 0) {

@@ -4,11 +4,13 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "channel/ArgumentRecords.h"
 #include "exam/window/ExamLockdown.h"
+#include "exam/window/LockdownVerdict.h"
 #include "ui/WindowImplBaseNew.h"
 #include "ui/WindowSingleton.h"
 #include "ui/browser/WebBrowserEventHandler.h"
@@ -16,6 +18,7 @@
 class CMyWebBrowser;
 class CWebBrowserUI;
 class IExamCamera;
+class QLabel;
 class QPushButton;
 class QStackedWidget;
 
@@ -32,6 +35,9 @@ public:
     static constexpr int kCameraTimer = 2;
     static constexpr int kCameraMode = 2;
     static constexpr int kCameraFaultSeconds = 5;
+    // How long a locked exam waits for the window manager to show its window
+    // before it judges the keyboard grab.
+    static constexpr int kShownWaitMs = 5000;
     // Pages of this site are never loaded in the exam window.
     static constexpr const char* kRefusedSite = "qorvane-refused.invalid";
 
@@ -77,6 +83,18 @@ private:
     void PutOnTop();
     void StartLockdown();
     void StopLockdown();
+    // Judges the grab once the window is shown: logs what fails and shows
+    // the notice; false when the installation requires the lock and the
+    // learner has been told why the exam does not start.
+    bool CheckLockdownAtStart();
+    // A renewal whose outcome changed (another program let go of the
+    // keyboard, or took it): judged again, the notice follows.
+    void RenewLockdown();
+    // The grab, asked for first where the compositor wants to be asked.
+    int TakeKeyboard();
+    LockdownVerdict JudgeCurrentLockdown(int grabStatus);
+    void ShowLockdownNotice(const LockdownVerdict& verdict);
+    void WaitUntilShown();
     CWebBrowserUI* CurrentBrowser() const;
 
     QWidget* m_tabTitle = nullptr;
@@ -91,6 +109,10 @@ private:
     bool m_cameraFault = false;
     bool m_titleForced = false;
     bool m_lockedDown = false;
+    QLabel* m_lockNotice = nullptr;
+    // The desktop, found at the first locked exam (it does not change).
+    std::optional<DesktopKind> m_desktop;
+    bool m_grabHeld = false;
 };
 
 // The process-wide exam window, created (without a window) on first use.

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/x11/X11ShortConnection_linux.h"
 #include "platform/x11/X11Title_linux.h"
 
 namespace {
@@ -29,46 +30,14 @@ xcb_connection_t* ToolkitConnection() {
     return x11 ? x11->connection() : nullptr;
 }
 
-int IgnoreErrors(Display*, XErrorEvent*) {
-    return 0;
-}
-
-// A short connection of our own for the calls that may come from any thread.
-struct ShortConnection {
-    ShortConnection() {
-        const char* name = std::getenv("DISPLAY");
-        display = (name && *name) ? XOpenDisplay(name) : nullptr;
-        if (display) {
-            XSetErrorHandler(IgnoreErrors);
-        }
-    }
-    ~ShortConnection() {
-        if (display) {
-            XCloseDisplay(display);
-        }
-    }
-    Display* display;
-};
-
 bool SendWmState(NativeWindow window, bool add, const char* state) {
     ShortConnection connection;
-    Display* display = connection.display;
-    if (!display || window == 0) {
+    if (!connection.display) {
         return false;
     }
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = add ? kNetWmStateAdd : kNetWmStateRemove;
-    event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, state, False));
-    event.xclient.data.l[2] = 0;
-    event.xclient.data.l[3] = kSourcePager;
-    Status sent = XSendEvent(display, DefaultRootWindow(display), False,
-                             SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XSync(display, False);
-    return sent != 0;
+    const long atom = static_cast<long>(XInternAtom(connection.display, state, False));
+    return connection.SendToRoot(window, "_NET_WM_STATE", add ? kNetWmStateAdd : kNetWmStateRemove,
+                                 atom, 0, kSourcePager);
 }
 
 void CollectTitled(Display* display, Window root, const std::string& title,

@@ -48,17 +48,20 @@ TEST(VersionSetting, DefaultsAndOverrides) {
     EXPECT_TRUE(defaults.AutoUpdate);
     EXPECT_FALSE(defaults.ProxyDetector);
     EXPECT_TRUE(defaults.AutoDelCache);
+    EXPECT_FALSE(defaults.RequireLockdown);
 
     const std::string path = dir.file("versionSetting.ini");
-    WriteWholeFile(path,
-                   "[course]\nflv=2\n[INTERNET]\nAllow=0\nAnalyticsHost=https://"
-                   "stats.school.example\n[AutoUpdate]\nAllow=off\n"
-                   "[ProxyDetector]\nAllow=1\n[AutoDelCache]\nAllow=0\n");
+    WriteWholeFile(
+        path,
+        "[course]\nflv=2\n[INTERNET]\nAllow=0\nAnalyticsHost=https://"
+        "stats.school.example\n[AutoUpdate]\nAllow=off\n"
+        "[ProxyDetector]\nAllow=1\n[AutoDelCache]\nAllow=0\n[Exam]\nRequireLockdown=1\n");
     VersionSetting changed = VersionSetting::Load(path);
     EXPECT_TRUE(changed.FLV);
     EXPECT_FALSE(changed.Internet);
     EXPECT_FALSE(changed.AutoUpdate);  // no digits reads as 0
     EXPECT_TRUE(changed.ProxyDetector);
     EXPECT_FALSE(changed.AutoDelCache);
+    EXPECT_TRUE(changed.RequireLockdown);
     EXPECT_EQ(changed.AnalyticsHost, "https://stats.school.example");
 }

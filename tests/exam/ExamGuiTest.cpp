@@ -23,6 +23,7 @@
 #include "tests/support/ChannelPage.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ClientLaunch.h"
+#include "tests/support/ExamPage.h"
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/StandinProcess.h"
@@ -34,6 +35,7 @@ namespace {
 const std::string kExamTitle = "Qorvane 在线考试";
 const std::string kBoxTitle = "Qorvane";
 const std::string kMonitorTitle = "系统监视器";
+const std::string kPaperTitle = "试卷加载提示信息";
 constexpr int kPageWaitMs = 30000;
 constexpr int kQuietMs = 1500;
 // A page reports a step 300 ms before it acts; the action then goes through
@@ -87,33 +89,14 @@ protected:
 
     // What a page's script reported through /demo/event: [tag, args...].
     static bool IsEvent(const Json::Value& entry, const std::string& fn) {
-        return entry["path"].asString() == "/demo/event" && entry["query"]["fn"].asString() == fn;
+        return ExamPage::IsEvent(entry, fn);
     }
     static std::vector<std::string> EventArgs(const Json::Value& entry) {
-        Json::Value args;
-        Json::Reader().parse(entry["query"]["args"].asString(), args);
-        std::vector<std::string> values;
-        for (const Json::Value& arg : args) {
-            values.push_back(arg.asString());
-        }
-        return values;
+        return ExamPage::EventArgs(entry);
     }
     bool WaitEvent(const std::string& fn, const std::vector<std::string>& args = {},
                    int timeoutMs = kPageWaitMs) {
-        return m_journal->WaitFor(
-            [&](const Json::Value& entry) {
-                if (!IsEvent(entry, fn)) {
-                    return false;
-                }
-                std::vector<std::string> got = EventArgs(entry);
-                for (size_t i = 0; i < args.size(); ++i) {
-                    if (i >= got.size() || got[i] != args[i]) {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            timeoutMs);
+        return ExamPage::WaitEvent(*m_journal, fn, args, timeoutMs);
     }
     std::vector<std::string> LastEventArgs(const std::string& fn) {
         std::vector<std::string> last;
@@ -132,14 +115,7 @@ protected:
         return count;
     }
     std::vector<std::string> KeysSeen(const std::string& tag) {
-        std::vector<std::string> keys;
-        for (const Json::Value& entry : m_journal->Entries()) {
-            std::vector<std::string> args = EventArgs(entry);
-            if (IsEvent(entry, "keydown") && args.size() == 2 && args[0] == tag) {
-                keys.push_back(args[1]);
-            }
-        }
-        return keys;
+        return ExamPage::KeysSeen(*m_journal, tag);
     }
     bool WaitRequest(const std::string& path, int timeoutMs = kPageWaitMs) {
         return m_journal->WaitFor(
@@ -237,6 +213,14 @@ protected:
             X11Session::Run({"convert", shot, "-format", "%[pixel:p{1270,12}]", "info:"});
         return pixel.find("(45,108,223)") != std::string::npos;
     }
+    bool LockNoticeShown(const std::string& shotName) {
+        auto window = X11Session::WaitForWindow(kExamTitle);
+        return window && ExamPage::LockNoticeShown(window->id, kScreenHeight, shotName);
+    }
+    bool WaitLockNotice(bool shown, const std::string& shotName) {
+        auto window = X11Session::WaitForWindow(kExamTitle);
+        return window && ExamPage::WaitLockNotice(window->id, kScreenHeight, shown, shotName);
+    }
     bool WebEngineRunning() {
         std::string children = RunCommand("ps -o comm= --ppid " + std::to_string(m_client.Pid()));
         return children.find("QtWebEngine") != std::string::npos;
@@ -288,6 +272,8 @@ TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
     // and the terminal-switch keys carry no action.
     EXPECT_NE(Probe({"grab"}).find("grab 1"), std::string::npos);
     EXPECT_EQ(X11Session::Run({"xmodmap", "-pke"}).find("XF86Switch_VT_1"), std::string::npos);
+    EXPECT_TRUE(m_client.WaitForOutput("exam lock-down holds (Xorg)", X11Session::kWaitMs));
+    EXPECT_FALSE(LockNoticeShown("locked-without-notice"));
 
     Type({"a", "Tab", "b", "Escape", "c", "super", "d", "shift+Tab", "e", "alt+Tab", "f"});
     ASSERT_TRUE(WaitEvent("keydown", {"locked", "f"}));
@@ -307,6 +293,71 @@ TEST_F(ExamGui, LockedExamHoldsTheDesktopUntilStopExam) {
     EXPECT_EQ(Exam("StopExam"), JsonpOk());
     EXPECT_EQ(Exam("CheckExamStatus"), Status(0));
     clipboardOwner.Stop();
+}
+
+// Another program holding the keyboard as a locked exam starts: the exam
+// runs with the notice until that program lets go, then locks; where the
+// installation requires the lock, the exam is refused with the notice.
+TEST_F(ExamGui, AKeyboardHeldElsewhereIsNeverALockInSilence) {
+    EXPECT_FALSE(LockNoticeShown("before"));
+    ChildProcess holder;
+    ASSERT_TRUE(holder.Start({QORVANE_EXAM_PROBE, "hold"}));
+    ASSERT_TRUE(holder.WaitForOutput("held 0", X11Session::kWaitMs));
+    EXPECT_EQ(StartExamOn("/probe.html?tag=busy", true), JsonpOk());
+    ASSERT_TRUE(WaitEvent("loaded", {"busy"}));
+    EXPECT_TRUE(m_client.WaitForOutput("exam lock-down does not hold (Xorg): another program holds",
+                                       X11Session::kWaitMs));
+    EXPECT_TRUE(WaitLockNotice(true, "busy-notice"));
+    EXPECT_NE(Probe({"grab"}).find("grab 1"), std::string::npos) << "the holder still has it";
+
+    holder.Stop();
+    EXPECT_TRUE(m_client.WaitForOutput("exam lock-down holds now", X11Session::kWaitMs));
+    EXPECT_TRUE(WaitLockNotice(false, "busy-locked"));
+    EXPECT_NE(Probe({"grab"}).find("grab 1"), std::string::npos) << "now the exam's";
+    Type({"a", "Tab", "b"});
+    ASSERT_TRUE(WaitEvent("keydown", {"busy", "b"}));
+    EXPECT_EQ(KeysSeen("busy"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(Exam("StopExam"), JsonpOk());
+    ASSERT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
+
+    // The same with [Exam] RequireLockdown=1: refused once the learner saw why.
+    ASSERT_EQ(m_client.Stop(), 0) << m_client.Output();
+    const std::string program = ProgramFolderWith(m_dir, "[Exam]\nRequireLockdown=1\n");
+    ASSERT_FALSE(program.empty());
+    ChildProcess required;
+    ASSERT_TRUE(StartClient(required, m_dir, m_port, {}, {}, program)) << required.Output();
+    ChildProcess again;
+    ASSERT_TRUE(again.Start({QORVANE_EXAM_PROBE, "hold"}));
+    ASSERT_TRUE(again.WaitForOutput("held 0", X11Session::kWaitMs));
+    auto refused = std::async(std::launch::async,
+                              [&] { return StartExamOn("/probe.html?tag=required", true); });
+    for (int waited = 0; waited < X11Session::kWaitMs && WindowsTitled(kExamTitle).size() < 2;
+         waited += X11Session::kPollMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(X11Session::kPollMs));
+    }
+    ASSERT_EQ(WindowsTitled(kExamTitle).size(), 2u) << "the exam window and the refusal";
+    X11Session::Screenshot("lock-required");
+    EXPECT_TRUE(LockNoticeShown("lock-required-notice"));
+    again.Stop();  // the refusal's OK needs the keyboard
+    Type({"Return"});
+    EXPECT_EQ(refused.get(), JsonpFailure("start exam fail"));
+    EXPECT_TRUE(required.WaitForOutput("exam refused", X11Session::kWaitMs));
+    EXPECT_TRUE(X11Session::WaitForWindowGone(kExamTitle));
+    EXPECT_EQ(Exam("CheckExamStatus"), Status(2));
+    EXPECT_EQ(required.Stop(), 0) << required.Output();
+}
+
+// The exam's own paper-loading window belongs to it (transient-for), so the
+// window manager keeps it above even the locked, full-screen exam window.
+TEST_F(ExamGui, ThePaperLoadingWindowStaysAboveTheLockedExam) {
+    EXPECT_EQ(StartExamOn("/probe.html?tag=paper", true), JsonpOk());
+    ASSERT_TRUE(WaitEvent("loaded", {"paper"}));
+    EXPECT_EQ(Exam("UpdatePaperDownloadStatus", "&Status=0"), "");
+    ASSERT_TRUE(X11Session::WaitForWindow(kPaperTitle));
+    EXPECT_TRUE(X11Session::WaitStackedAbove(kPaperTitle, kExamTitle));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kQuietMs));
+    EXPECT_TRUE(X11Session::WaitStackedAbove(kPaperTitle, kExamTitle, 0))
+        << "after the exam's renewals";
 }
 
 TEST_F(ExamGui, StoppingTheClientDuringALockedExamGivesTheDesktopBack) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -266,6 +267,34 @@ bool X11Session::IsViewable(unsigned long window) {
 
 std::string X11Session::ActiveWindowTitle() {
     return Trim(Run({"xdotool", "getactivewindow", "getwindowname"}));
+}
+
+std::vector<std::string> X11Session::StackedTitles() {
+    std::istringstream ids(Run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}));
+    std::vector<std::string> titles;
+    std::string word;
+    while (ids >> word) {
+        if (word.rfind("0x", 0) != 0) {
+            continue;
+        }
+        if (word.back() == ',') {
+            word.pop_back();
+        }
+        titles.push_back(Trim(Run({"xdotool", "getwindowname", word})));
+    }
+    return titles;
+}
+
+bool X11Session::WaitStackedAbove(const std::string& upper, const std::string& lower,
+                                  int timeoutMs) {
+    return PollUntil(
+        [&] {
+            const std::vector<std::string> titles = StackedTitles();
+            auto up = std::find(titles.begin(), titles.end(), upper);
+            auto low = std::find(titles.begin(), titles.end(), lower);
+            return up != titles.end() && low != titles.end() && up > low;
+        },
+        timeoutMs);
 }
 
 bool X11Session::Activate(unsigned long window) {

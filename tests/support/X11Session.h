@@ -55,6 +55,12 @@ public:
     // Mapped and not hidden (xwininfo "IsViewable").
     static bool IsViewable(unsigned long window);
     static std::string ActiveWindowTitle();
+    // Titles of the managed windows bottom to top, as the window manager
+    // stacks them (_NET_CLIENT_LIST_STACKING).
+    static std::vector<std::string> StackedTitles();
+    // upper is stacked above lower (both shown), within timeoutMs.
+    static bool WaitStackedAbove(const std::string& upper, const std::string& lower,
+                                 int timeoutMs = kWaitMs);
 
     static bool Activate(unsigned long window);
     // Absolute screen position, or relative to a window's client area.
