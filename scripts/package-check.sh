@@ -9,7 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QORVANE_BUILD_DIR:-$top/build}
 sudo=""
 [[ $(id -u) -ne 0 ]] && sudo="sudo"
-packages=(qorvane-client qorvane-service qorvane-recorder)
+packages=(qorvane-client qorvane-service qorvane-recorder qorvane-office-container)
 
 for package in "${packages[@]}"; do
     if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed; then
@@ -56,7 +56,15 @@ check "Qorvane -help prints the arguments" bash -c 'Qorvane -help | grep -q -- "
 check "the recorder with two arguments does nothing and succeeds" \
     bash -c 'out=$(QorvaneRecorder 0 1) && [[ -z "$out" ]]'
 check "the unit is enabled" test -L /etc/systemd/system/multi-user.target.wants/Qorvane.service
-check "man pages" bash -c 'for p in QorvanePlatform Qorvane QorvaneRecorder; do test -s "/usr/share/man/man1/$p.1.gz" || exit 1; done'
+check "man pages" bash -c 'for p in QorvanePlatform Qorvane QorvaneRecorder QVOfficeContainer2003; do test -s "/usr/share/man/man1/$p.1.gz" || exit 1; done'
+check "the Office container sits beside the client under every name it looks for" bash -c \
+    'for v in 2003 2007 2010; do test -x /usr/lib/qorvane/QVOfficeContainer$v || exit 1; done;
+     test -f /usr/lib/qorvane/officecontainer/QVOfficeUno.so && test -s /usr/lib/qorvane/officecontainer/StringTable.xml'
+check "the Office container needs LibreOffice, the client recommends it" bash -c \
+    'dpkg-query -W -f="\${Depends}" qorvane-office-container | grep -q libreoffice-writer &&
+     dpkg-query -W -f="\${Recommends}" qorvane-client | grep -q qorvane-office-container'
+check "the Office container refuses a wrong command line" bash -c \
+    '/usr/lib/qorvane/QVOfficeContainer2003 1 2>/dev/null; [[ $? -eq 2 ]]'
 
 # The installed client answers on its channel.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -77,7 +85,7 @@ client_pid=""
 echo "== purge"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq "${packages[@]}" >/dev/null
 check "nothing of the packages is left" bash -c \
-    '! ls /usr/lib/qorvane /usr/bin/QorvanePlatform /lib/systemd/system/Qorvane.service /var/lib/KIVO/Qorvane/registry 2>/dev/null | grep -q .'
+    '! ls /usr/lib/qorvane /usr/bin/QorvanePlatform /usr/share/man/man1/QVOfficeContainer2003.1.gz /lib/systemd/system/Qorvane.service /var/lib/KIVO/Qorvane/registry 2>/dev/null | grep -q .'
 check "the unit is no longer enabled" test ! -e /etc/systemd/system/multi-user.target.wants/Qorvane.service
 
 echo "package-check: $passes passed, $failures failed"

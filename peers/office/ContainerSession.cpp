@@ -164,6 +164,12 @@ bool ContainerSession::PlaceContainerWindow() {
         ReparentWindow(window, parent, x, y);
         return false;
     }
+    // A window manager that was about to manage the window when we took it
+    // may also have unmapped it (the container stays hidden then).
+    if (!WindowMapped(window)) {
+        SetWindowMapped(window, true);
+        return false;
+    }
     return MoveWindow(window, x, y);
 }
 

@@ -64,8 +64,9 @@ public:
                                int parentY = 0);
     // Puts an embedded container back where it was embedded: a window
     // manager that was still busy with the window when we took it may have
-    // moved it, or taken it back to the desktop. True when the window sits
-    // in its parent; false after embedding it again (ask once more later).
+    // moved it, unmapped it, or taken it back to the desktop. True when the
+    // window sits in its parent, shown; false after embedding or showing it
+    // again (ask once more later).
     bool PlaceContainerWindow();
     bool RequestSave();
     // Asks the container to close and ends it when it does not; always 0.

@@ -23,6 +23,10 @@ struct SpawnOptions {
     ProcessUser user;
     bool newSession = false;  // detach from the caller's terminal
     bool nullStdio = false;   // standard streams on /dev/null
+    // The child is killed when the thread that started it ends (and so
+    // when the caller dies, even by SIGKILL): for helpers that must never
+    // outlive their parent.
+    bool endWithParent = false;
 };
 
 // A started process. Waiting uses a process descriptor, so it wakes at the
@@ -48,6 +52,8 @@ public:
     bool Wait(int timeoutMs, int wakeFd = -1);
     // The wait status of an ended process.
     int Status() const { return m_status; }
+    // Its exit code; -1 when it was ended by a signal.
+    int ExitCode() const;
     // Ends the process at once (SIGKILL) and reaps it.
     void Terminate();
     // Forgets the process without waiting (it is still reaped later if ended).

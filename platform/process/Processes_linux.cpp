@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <strings.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,6 +100,9 @@ ChildPlan PlanChild(const SpawnOptions& options) {
     pthread_sigmask(SIG_SETMASK, &none, nullptr);
     if (options.newSession) {
         setsid();
+    }
+    if (options.endWithParent) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
     }
     if (options.nullStdio) {
         int null = open("/dev/null", O_RDWR);
@@ -280,8 +284,11 @@ int RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
         child.Terminate();
         return -1;
     }
-    const int status = child.Status();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return child.ExitCode();
+}
+
+int ChildHandle::ExitCode() const {
+    return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
 }
 
 std::string ProcessExecutablePath(pid_t pid) {

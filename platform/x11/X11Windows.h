@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Top-level windows of other programs (and our own) on the X display: finding
 // them by class and title, naming our own, and delivering our custom window
@@ -49,6 +50,13 @@ bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y);
 // The window's parent on the X display (0 when unknown).
 NativeWindow WindowParent(NativeWindow window);
 
+// The topmost top-level window on the screen that the process published its
+// id on (a dialog of another program), or 0 when it shows none.
+NativeWindow TopmostShownWindowOf(long pid);
+
+// The window's children on the X display, bottom first (none when unknown).
+std::vector<NativeWindow> ChildWindows(NativeWindow window);
+
 // Gives the window the keyboard focus.
 bool FocusWindow(NativeWindow window);
 
@@ -64,6 +72,9 @@ bool SendDeleteWindow(NativeWindow window);
 // Shows or hides a window (maps or unmaps it), for another program's window
 // embedded in ours that must make room for our own controls.
 bool SetWindowMapped(NativeWindow window, bool mapped);
+
+// True while the window is mapped (shown, or would be if its ancestors were).
+bool WindowMapped(NativeWindow window);
 
 // Moves a window to x, y within its parent.
 bool MoveWindow(NativeWindow window, int x, int y);

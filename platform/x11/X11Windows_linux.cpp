@@ -4,6 +4,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <poll.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -198,6 +201,102 @@ NativeWindow FindProcessWindow(const std::string& title, long pid) {
     });
 }
 
+NativeWindow TopmostShownWindowOf(long pid) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || pid <= 0) {
+        return 0;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    NativeWindow topmost = 0;
+    // The walk goes bottom up: the last match is the topmost one.
+    FindTopLevel(display, [&](Window w) {
+        XWindowAttributes attributes{};
+        if (ProcessIdOf(display, w) == pid && XGetWindowAttributes(display, w, &attributes) &&
+            attributes.map_state == IsViewable) {
+            topmost = w;
+        }
+        return false;
+    });
+    return topmost;
+}
+
+namespace {
+
+// How long a window manager may take to let go of a window we take.
+constexpr int kWithdrawWaitMs = 2000;
+
+// True while a window manager looks after the window: it sits in a frame of
+// the manager's, or carries a WM_STATE other than withdrawn.
+bool Managed(Display* display, Window window) {
+    if (ParentOf(display, window) != DefaultRootWindow(display)) {
+        return true;
+    }
+    Atom state = XInternAtom(display, "WM_STATE", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool managed = false;
+    if (XGetWindowProperty(display, window, state, 0, 2, False, state, &type, &format, &count,
+                           &after, &data) == Success &&
+        data && format == 32 && count > 0) {
+        managed = *reinterpret_cast<long*>(data) != WithdrawnState;
+    }
+    if (data) {
+        XFree(data);
+    }
+    return managed;
+}
+
+bool Unmapped(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsUnmapped;
+}
+
+// Waits on the window's own events until done() holds or kWithdrawWaitMs
+// have passed.
+template <typename Done>
+void WaitForWindow(Display* display, Window window, Done done) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWithdrawWaitMs);
+    while (!done()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            break;
+        }
+        if (XPending(display) == 0) {
+            pollfd entry{ConnectionNumber(display), POLLIN, 0};
+            if (poll(&entry, 1, static_cast<int>(left)) <= 0) {
+                continue;
+            }
+        }
+        XEvent event;
+        XNextEvent(display, &event);
+    }
+}
+
+// Takes a window away from the window manager (ICCCM 4.1.4): one that asked
+// to be shown but is not managed yet is first left to the manager (taken
+// before, it would be managed, and so taken back, afterwards); then it is
+// withdrawn, until the manager has let go of it.
+void Withdraw(Display* display, Window window) {
+    XSelectInput(display, window, StructureNotifyMask | PropertyChangeMask);
+    if (!Managed(display, window) && Unmapped(display, window)) {
+        WaitForWindow(display, window, [&] { return Managed(display, window); });
+    }
+    if (Managed(display, window)) {
+        XWithdrawWindow(display, window, DefaultScreen(display));
+        XSync(display, False);
+        WaitForWindow(display, window, [&] { return !Managed(display, window); });
+    }
+    XSelectInput(display, window, NoEventMask);
+}
+
+}  // namespace
+
 bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y) {
     Connection connection;
     Display* display = connection.get();
@@ -205,7 +304,12 @@ bool ReparentWindow(NativeWindow window, NativeWindow parent, int x, int y) {
         return false;
     }
     XSetErrorHandler(IgnoreErrors);
-    // The window manager lets go of a client reparented away from its frame.
+    // Taken from under a window manager that still looks after it, the
+    // window races with the manager's own unmanaging, which may hide it or
+    // take it back to the desktop afterwards: it is withdrawn first.
+    if (ParentOf(display, window) != parent) {
+        Withdraw(display, window);
+    }
     XReparentWindow(display, window, parent, x, y);
     XMapRaised(display, window);
     XSync(display, False);
@@ -220,6 +324,38 @@ NativeWindow WindowParent(NativeWindow window) {
     }
     XSetErrorHandler(IgnoreErrors);
     return ParentOf(display, window);
+}
+
+bool WindowMapped(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    if (!display || window == 0) {
+        return false;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsUnmapped;
+}
+
+std::vector<NativeWindow> ChildWindows(NativeWindow window) {
+    Connection connection;
+    Display* display = connection.get();
+    std::vector<NativeWindow> found;
+    if (!display || window == 0) {
+        return found;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+        found.assign(children, children + count);
+    }
+    if (children) {
+        XFree(children);
+    }
+    return found;
 }
 
 bool FocusWindow(NativeWindow window) {

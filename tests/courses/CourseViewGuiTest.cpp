@@ -73,10 +73,12 @@ protected:
     void StartViewClient(const std::string& containerOptions = "",
                          const std::string& programDir = "") {
         m_container.emplace(m_dir.file("container.log"));
+        m_program = programDir.empty() ? ProgramFolderWithStandinContainer(m_dir) : programDir;
+        ASSERT_FALSE(m_program.empty());
         ASSERT_TRUE(StartClient(m_client, m_dir, m_port,
                                 {{"QVOFFICE_STANDIN", containerOptions},
                                  {"QVOFFICE_STANDIN_JOURNAL", m_container->Path()}},
-                                {}, programDir))
+                                {}, m_program))
             << m_client.Output();
     }
     void TearDown() override {
@@ -146,6 +148,7 @@ protected:
     }
 
     TempDir m_dir;
+    std::string m_program;
     int m_port = FreeLocalPort();
     StandinProcess m_platform;
     std::string m_web;
@@ -157,7 +160,7 @@ protected:
 
 TEST_F(CourseViewGui, DocumentOpensInsideTheWindowAndClosingEndsWhatTheCourseStarted) {
     ChildProcess ownOffice;  // the learner's own, running before the course
-    ASSERT_TRUE(ownOffice.Start({std::string(QORVANE_BIN_DIR) + "/" + kOffice}, {}));
+    ASSERT_TRUE(ownOffice.Start({StandinDir() + "/" + kOffice}, {}));
     StartViewClient("spawn-office");
     EXPECT_EQ(Status(), ViewStatus("0"));
     const Course course;
@@ -173,8 +176,8 @@ TEST_F(CourseViewGui, DocumentOpensInsideTheWindowAndClosingEndsWhatTheCourseSta
     std::string started;
     ASSERT_TRUE(m_container->WaitLine("started ", &started)) << m_client.Output();
     EXPECT_EQ(CommandLineOf(m_container->StartedPid()),
-              std::vector<std::string>({std::string(QORVANE_BIN_DIR) + "/" + kContainer, "0",
-                                        CachePath(course), "0", "50", std::to_string(kScreenWidth),
+              std::vector<std::string>({m_program + "/" + kContainer, "0", CachePath(course), "0",
+                                        "50", std::to_string(kScreenWidth),
                                         std::to_string(kScreenHeight - 80), "0"}));
     EXPECT_TRUE(WaitEmbedded(window->id));
     EXPECT_EQ(Status(), ViewStatus("1"));
@@ -230,7 +233,8 @@ TEST_F(CourseViewGui, ACachedDocumentOfAnUnknownTypeOpensWithoutDownloadAndEndsW
 }
 
 TEST_F(CourseViewGui, WithTheCacheKeptAClosedCourseOpensAgainWithoutADownload) {
-    const std::string program = ProgramFolderWith(m_dir, "[AutoDelCache]\nAllow=0\n");
+    const std::string program =
+        ProgramFolderWithStandinContainer(m_dir, "[AutoDelCache]\nAllow=0\n");
     ASSERT_FALSE(program.empty());
     StartViewClient("", program);
     const Course course;

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -74,14 +75,27 @@ bool StartClientAs(const std::string& user, ChildProcess& client, const TempDir&
            client.WaitForOutput("program init succ!", kClientStartMs);
 }
 
-std::string ProgramFolderWith(const TempDir& dir, const std::string& versionSetting) {
+namespace {
+
+constexpr const char* kContainerNames[] = {"QVOfficeContainer2003", "QVOfficeContainer2007",
+                                           "QVOfficeContainer2010"};
+
+// The build's program folder, linked under dir: the client hard-linked (a
+// program finds its files beside itself), the rest as links; the container
+// names lead to containerDir when that is given, versionSetting.ini is
+// written when versionSetting is given.
+std::string LinkProgramFolder(const TempDir& dir, const std::string* versionSetting,
+                              const std::string& containerDir) {
     namespace fs = std::filesystem;
     const fs::path folder = dir.file("program");
     std::error_code error;
     fs::create_directories(folder, error);
     for (const auto& entry : fs::directory_iterator(QORVANE_BIN_DIR, error)) {
         const fs::path name = entry.path().filename();
-        if (name == "versionSetting.ini") {
+        const bool container = std::find(std::begin(kContainerNames), std::end(kContainerNames),
+                                         name) != std::end(kContainerNames);
+        if ((name == "versionSetting.ini" && versionSetting) ||
+            (container && !containerDir.empty())) {
             continue;
         }
         if (name == "QorvanePlatform") {
@@ -93,6 +107,31 @@ std::string ProgramFolderWith(const TempDir& dir, const std::string& versionSett
             return {};
         }
     }
-    std::ofstream(folder / "versionSetting.ini") << versionSetting;
+    if (!containerDir.empty()) {
+        for (const char* name : kContainerNames) {
+            fs::create_symlink(fs::path(containerDir) / name, folder / name, error);
+            if (error) {
+                return {};
+            }
+        }
+    }
+    if (versionSetting) {
+        std::ofstream(folder / "versionSetting.ini") << *versionSetting;
+    }
     return folder.string();
+}
+
+}  // namespace
+
+std::string ProgramFolderWith(const TempDir& dir, const std::string& versionSetting) {
+    return LinkProgramFolder(dir, &versionSetting, "");
+}
+
+std::string StandinDir() {
+    return std::string(QORVANE_BIN_DIR) + "/" + kStandinDirName;
+}
+
+std::string ProgramFolderWithStandinContainer(const TempDir& dir,
+                                              const std::string& versionSetting) {
+    return LinkProgramFolder(dir, versionSetting.empty() ? nullptr : &versionSetting, StandinDir());
 }

@@ -22,6 +22,17 @@ bool StartClient(ChildProcess& client, const TempDir& dir, int channelPort,
 // it cannot be made.
 std::string ProgramFolderWith(const TempDir& dir, const std::string& versionSetting);
 
+// The Office container stand-in's folder (never the program folder: the
+// build puts the container we ship there).
+constexpr const char* kStandinDirName = "standins";
+std::string StandinDir();
+
+// A program folder under dir like the build's, except that its Office
+// container is the stand-in (under every name the client may look for), and
+// its versionSetting.ini holds versionSetting when that is not empty.
+std::string ProgramFolderWithStandinContainer(const TempDir& dir,
+                                              const std::string& versionSetting = "");
+
 // The same, run as another user (the tests must run as root): the folders
 // under dir become that user's, and setpriv drops to its ids and groups.
 bool StartClientAs(const std::string& user, ChildProcess& client, const TempDir& dir,

@@ -23,6 +23,7 @@
 #include "tests/support/HttpFetch.h"
 #include "tests/support/JournalWatch.h"
 #include "tests/support/OfficeStandin.h"
+#include "tests/support/QuestionBar.h"
 #include "tests/support/StandinProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/X11Session.h"
@@ -32,15 +33,6 @@ namespace {
 const std::string kExamTitle = "Qorvane 在线考试";
 const std::string kPaperTitle = "试卷加载提示信息";
 constexpr int kWaitMs = 30000;
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 1024;
-// btn_save and btn_close of the bar: 96 x 31 at y 9, from the right edge.
-constexpr int kSaveX = kScreenWidth - 120 + 48;
-constexpr int kCloseX = kScreenWidth - 220 + 48;
-constexpr int kButtonY = 24;
-// OK of the message box (CMyMsgBox.xml).
-constexpr int kBoxOkX = 170;
-constexpr int kBoxOkY = 100;
 
 class OfficeGui : public testing::Test {
 protected:
@@ -66,11 +58,14 @@ protected:
     void StartOfficeClient(const std::string& containerOptions = "") {
         const std::string downloader = m_downloader.Url("downloader");
         m_container.emplace(m_dir.file("container.log"));
+        m_program = ProgramFolderWithStandinContainer(m_dir);
+        ASSERT_FALSE(m_program.empty());
         ASSERT_TRUE(
             StartClient(m_client, m_dir, m_port,
                         {{"QORVANE_DOWNLOADER_PORT", downloader.substr(downloader.rfind(':') + 1)},
                          {"QVOFFICE_STANDIN", containerOptions},
-                         {"QVOFFICE_STANDIN_JOURNAL", m_container->Path()}}))
+                         {"QVOFFICE_STANDIN_JOURNAL", m_container->Path()}},
+                        {}, m_program))
             << m_client.Output();
     }
     void TearDown() override {
@@ -183,6 +178,7 @@ protected:
         return count;
     }
     TempDir m_dir;
+    std::string m_program;
     std::string m_answerFile;
     int m_port = 0;
     StandinProcess m_platform;
@@ -215,9 +211,9 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
     // The learner's own Office, and a window of another program titled like
     // the container.
     ChildProcess ownOffice;
-    ASSERT_TRUE(ownOffice.Start({std::string(QORVANE_BIN_DIR) + "/soffice.bin"}, {}));
+    ASSERT_TRUE(ownOffice.Start({StandinDir() + "/soffice.bin"}, {}));
     ChildProcess lookalike;
-    ASSERT_TRUE(lookalike.Start({std::string(QORVANE_BIN_DIR) + "/QVOfficeContainer2003", "0",
+    ASSERT_TRUE(lookalike.Start({StandinDir() + "/QVOfficeContainer2003", "0",
                                  m_dir.file("other.docx"), "0", "0", "300", "200", "0"},
                                 {}));
     ASSERT_TRUE(X11Session::WaitForWindow("Qorvane"));
@@ -228,10 +224,10 @@ TEST_F(OfficeGui, QuestionIsTypedSavedAndUploadedInALockedExam) {
     std::string started;
     ASSERT_TRUE(WaitContainerLine("started ", &started)) << m_client.Output();
     const int pid = std::stoi(started.substr(8));
-    EXPECT_EQ(CommandLineOf(pid), (std::vector<std::string>{
-                                      std::string(QORVANE_BIN_DIR) + "/QVOfficeContainer2003", "1",
-                                      DocumentPath("q1"), "0", "200", std::to_string(kScreenWidth),
-                                      std::to_string(kScreenHeight - 200), "0"}));
+    EXPECT_EQ(CommandLineOf(pid),
+              (std::vector<std::string>{
+                  m_program + "/QVOfficeContainer2003", "1", DocumentPath("q1"), "0", "200",
+                  std::to_string(kScreenWidth), std::to_string(kScreenHeight - 200), "0"}));
 
     // The container's window ends up inside the exam window, below the bar.
     const std::string placed =
